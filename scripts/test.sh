@@ -1,0 +1,54 @@
+#!/bin/bash
+# Builds every configuration and runs every test: the portable code natively
+# (under AddressSanitizer and UndefinedBehaviorSanitizer), the 64-bit DLL under
+# Wine, and the 32-bit DLL (the product) in the emulated 32-bit machine.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh || { echo "test: installing the dependencies failed"; exit 1; }
+
+passed=0
+failed=0
+failures=()
+
+# run_stage NAME COMMAND...: runs one stage, counts CTest's verdicts from its
+# closing line.
+run_stage() {
+  local name=$1
+  shift
+  echo "=== $name"
+  local log
+  log=$(mktemp)
+  "$@" 2>&1 | tee "$log"
+  local status=${PIPESTATUS[0]}
+  local summary
+  summary=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
+  rm -f "$log"
+  if [ -n "$summary" ]; then
+    local total failures_here
+    total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<< "$summary")
+    failures_here=$(sed -E 's/.* ([0-9]+) tests failed.*/\1/' <<< "$summary")
+    passed=$((passed + total - failures_here))
+    failed=$((failed + failures_here))
+  fi
+  if [ "$status" -ne 0 ]; then
+    failures+=("$name")
+    [ -n "$summary" ] || failed=$((failed + 1))
+  fi
+}
+
+build() {
+  cmake --preset "$1" >/dev/null && cmake --build --preset "$1"
+}
+
+run_stage "native: build" build native
+run_stage "native: tests" ctest --preset native
+run_stage "mingw-x64: build" build mingw-x64
+run_stage "mingw-x64: tests under Wine" scripts/with-wine.sh ctest --preset mingw-x64
+run_stage "mingw-x86: build" build mingw-x86
+run_stage "mingw-x86: tests (static checks, emulated 32-bit machine)" ctest --preset mingw-x86
+
+echo
+for name in "${failures[@]}"; do echo "FAILED: $name"; done
+echo "$passed passed, $failed failed"
+[ ${#failures[@]} -eq 0 ]

@@ -1,0 +1,11 @@
+# Sourced by the Wine scripts: the 64-bit Wine of Debian's wine64 package, a
+# prefix of the project's own outside the checkout, and the Russian locale so
+# that Wine's ANSI code page is 1251 and its OEM code page 866.
+export LC_ALL=ru_RU.UTF-8
+export WINEPREFIX="${TCP_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/tcpplug/wine64}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+# Wine would offer to install its browser and .NET engines into a new prefix.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+WINE64=/usr/lib/wine/wine64
+WINESERVER64=/usr/lib/wine/wineserver64
+mkdir -p "$(dirname "$WINEPREFIX")"

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tcp {
+
+// The system's ANSI and OEM code pages. Every call takes and returns texts with
+// explicit lengths, so zero bytes pass through like any other byte.
+class CodePages {
+ public:
+  virtual ~CodePages() = default;
+
+  // ANSI bytes of the calling thread's code page to UTF-16 units, one call over
+  // the whole text.
+  virtual std::u16string ansiToUtf16(std::string_view ansi) = 0;
+  // UTF-16 units to the thread's ANSI code page; unmappable characters are
+  // replaced as the platform does by default.
+  virtual std::string utf16ToAnsi(std::u16string_view units) = 0;
+  // Byte-for-byte re-encoding between the system's OEM and ANSI code pages;
+  // the result has the length of the input.
+  virtual std::string oemToAnsi(std::string_view oem) = 0;
+  virtual std::string ansiToOem(std::string_view ansi) = 0;
+  // The platform's lower-casing of ANSI text in the active code page; same length.
+  virtual std::string lowerAnsi(std::string_view ansi) = 0;
+};
+
+}  // namespace tcp

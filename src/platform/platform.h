@@ -1,0 +1,17 @@
+#pragma once
+
+#include "platform/code_pages.h"
+#include "platform/files.h"
+#include "platform/window_system.h"
+
+namespace tcp {
+
+// The operating-system services the plug-in uses. The Windows build fills it
+// with the Win32 implementation at library load; unit tests fill it with fakes.
+struct Platform {
+  CodePages* codePages = nullptr;
+  FileSystem* files = nullptr;
+  WindowSystem* windows = nullptr;
+};
+
+}  // namespace tcp

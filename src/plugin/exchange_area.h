@@ -1,0 +1,33 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "platform/window_system.h"
+
+namespace tcp {
+
+// The slots through which the host hands arguments to commands and reads their
+// results back. Texts are byte strings that may hold zero bytes.
+struct ExchangeArea {
+  std::string ExchangeText;
+  std::int32_t ExchangeValue = 0;
+  // The last five texts given to SetFile, entry 0 the newest: commands that
+  // take two texts read entry 1 and entry 0.
+  std::array<std::string, 5> FileHistory;
+  std::string PluginPath;
+  WindowHandle HostWindow = 0;
+  struct Position {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+  } PluginPosition;
+
+  // SetFile: shifts FileHistory towards its old end, then stores the text as
+  // entry 0 and as ExchangeText. Null counts as the empty text.
+  void setFile(const char* text);
+  // GetFile: the characters of ExchangeText followed by a zero byte; never null.
+  const char* getFile() const { return ExchangeText.c_str(); }
+};
+
+}  // namespace tcp

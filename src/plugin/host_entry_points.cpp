@@ -1,0 +1,35 @@
+// The entry points through which the host describes, places and feeds the
+// plug-in. All are C functions with the platform's default (cdecl) convention;
+// tcp.def exports them under these names and fixed ordinals.
+#include <cstdint>
+
+#include "plugin/library_state.h"
+#include "plugin/plugin_texts.h"
+
+using tcp::library;
+
+extern "C" {
+
+std::int32_t GetType() { return 0; }
+
+const char* GetShortInfo() { return tcp::kShortInfo; }
+
+const char* GetInfo() { return tcp::kInfo; }
+
+const char* Copyright() { return tcp::kCopyright; }
+
+// The host offers a settings command for every plug-in; this one has no
+// configuration, so there is nothing to show or change.
+void Settings() {}
+
+void SetPath(const char* path) { library().exchange.PluginPath = path ? path : ""; }
+
+void SetFile(const char* text) { library().exchange.setFile(text); }
+
+const char* GetFile() { return library().exchange.getFile(); }
+
+void SetData(std::int32_t value) { library().exchange.ExchangeValue = value; }
+
+std::int32_t GetData() { return library().exchange.ExchangeValue; }
+
+}  // extern "C"

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// The byte-string operations that the connection and HTTP commands share.
+// Texts may hold zero bytes; positions count from 1 and are signed 32-bit.
+namespace tcp {
+
+// Position of the first occurrence of marker lying wholly inside text, or -1
+// (not 0) when there is none. An empty marker is found at the first zero byte
+// of text, else at its last byte (so the position equals the length), and at
+// 0 in an empty text. Linear in the lengths of both.
+std::int32_t FindText(std::string_view text, std::string_view marker);
+
+// The bytes of text from position to its end. A position below 1 counts as 1;
+// one beyond the end gives the empty text.
+std::string_view TextFrom(std::string_view text, std::int32_t position);
+
+// Cuts text at the first byte that occurs in separators: returns the bytes
+// before it and leaves text holding the bytes after it (the one separator byte
+// is dropped). With no separator byte, returns all of text and empties it.
+std::string_view CutToken(std::string_view& text, std::string_view separators);
+
+// Fixed-point text of a floating value with 15 significant digits: "0" for
+// zero, never an exponent, trailing fraction zeros and a bare point dropped.
+std::string NumberText(double value);
+
+// The decimal number at the start of text: optional "-" or "+", then digits up
+// to the first other byte, accumulated with 32-bit wrap. No blank is skipped;
+// no digit gives 0.
+std::int32_t DecimalValue(std::string_view text);
+
+// The hexadecimal digits at the start of text, after one optional "$", modulo
+// 2^32 and read as signed 32-bit; no digit gives 0.
+std::int32_t HexValue(std::string_view text);
+
+}  // namespace tcp

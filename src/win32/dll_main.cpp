@@ -1,0 +1,33 @@
+#include "plugin/library_state.h"
+#include "win32/win32_platform.h"
+
+namespace {
+
+constexpr char kApplicationCaption[] = "tcpplug";
+
+// Runs under the loader lock: set the initial state and create the one hidden
+// application window, nothing else. The socket layer and the form wait for
+// the host's first SetParentWindow.
+void attach() {
+  tcp::LibraryState& state = tcp::library();
+  state.platform = tcp::win32::platform();
+  state.applicationCaption = kApplicationCaption;
+  state.applicationWindow = state.platform.windows->createApplicationWindow(kApplicationCaption);
+}
+
+// On FreeLibrary the application window goes with the library, so that a
+// later load starts afresh. At process exit the system takes it anyway.
+void detach() {
+  tcp::LibraryState& state = tcp::library();
+  state.platform.windows->destroyWindow(state.applicationWindow);
+  state.applicationWindow = 0;
+  tcp::win32::unregisterApplicationClass();
+}
+
+}  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+  if (reason == DLL_PROCESS_ATTACH) attach();
+  if (reason == DLL_PROCESS_DETACH && reserved == nullptr) detach();
+  return TRUE;
+}

@@ -1,0 +1,47 @@
+#include "plugin/exchange_area.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+
+namespace tcp {
+namespace {
+
+using History = std::array<std::string, 5>;
+
+TEST(ExchangeArea, StartsEmptyWithANonNullText) {
+  ExchangeArea area;
+  ASSERT_NE(area.getFile(), nullptr);
+  EXPECT_STREQ(area.getFile(), "");
+  EXPECT_EQ(area.ExchangeValue, 0);
+  EXPECT_EQ(area.FileHistory, History{});
+}
+
+TEST(ExchangeArea, SetFileKeepsTheLastFiveTextsNewestFirst) {
+  ExchangeArea area;
+  for (const char* text : {"a", "b", "c", "d", "e", "f"}) area.setFile(text);
+  EXPECT_EQ(area.FileHistory, (History{"f", "e", "d", "c", "b"}));
+  EXPECT_EQ(area.ExchangeText, "f");
+}
+
+TEST(ExchangeArea, NullTextIsEmptyAndStillShiftsTheHistory) {
+  ExchangeArea area;
+  area.setFile("a");
+  area.setFile(nullptr);
+  EXPECT_EQ(area.FileHistory, (History{"", "a", "", "", ""}));
+  EXPECT_EQ(area.ExchangeText, "");
+}
+
+TEST(ExchangeArea, SetFileLeavesTheValueAndACommandResultLeavesTheHistory) {
+  ExchangeArea area;
+  area.ExchangeValue = -5;
+  area.setFile("marker");
+  EXPECT_EQ(area.ExchangeValue, -5);
+  area.ExchangeText = "a command's result";
+  EXPECT_EQ(area.FileHistory[0], "marker");
+  EXPECT_STREQ(area.getFile(), "a command's result");
+}
+
+}  // namespace
+}  // namespace tcp

@@ -1,0 +1,83 @@
+#include "host_window.h"
+
+namespace tcphost {
+
+namespace {
+constexpr char kHostClass[] = "TcpHostWindow";
+
+void registerHostClass(WNDPROC procedure) {
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  windowClass.lpszClassName = kHostClass;
+  RegisterClassA(&windowClass);
+}
+}  // namespace
+
+HostWindow::HostWindow(const PluginLibrary& plugin, const char* caption, HWND parent) : plugin_(plugin) {
+  registerHostClass(&HostWindow::procedure);
+  const DWORD style = parent ? (WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN) : (WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+  window_ = CreateWindowExA(0, kHostClass, caption, style, 0, 0, 640, 480, parent, nullptr,
+                            GetModuleHandleA(nullptr), nullptr);
+  SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+HostWindow::~HostWindow() {
+  if (!window_) return;
+  SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+  DestroyWindow(window_);
+}
+
+void HostWindow::clear() {
+  clicks_.clear();
+  notifications_.clear();
+}
+
+LRESULT CALLBACK HostWindow::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* host = reinterpret_cast<HostWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (host && (message == WM_LBUTTONDOWN || message == WM_LBUTTONUP)) {
+    host->record(message, wParam, lParam);
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void HostWindow::record(UINT message, WPARAM wParam, LPARAM lParam) {
+  clicks_.push_back({message, wParam, lParam});
+  if (message != WM_LBUTTONUP) return;
+  notifications_.push_back({plugin_.getData(), plugin_.getFile()});
+  if (onNotification) onNotification(notifications_.back());
+}
+
+bool HostWindow::pumpUntil(const std::function<bool()>& done, int timeoutMs) {
+  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeoutMs);
+  while (!done()) {
+    const ULONGLONG now = GetTickCount64();
+    if (now >= deadline) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+  }
+  return true;
+}
+
+void HostWindow::pumpFor(int milliseconds) {
+  pumpUntil([] { return false; }, milliseconds);
+}
+
+bool HostWindow::waitForCode(std::int32_t code, int timeoutMs) {
+  const std::size_t seen = notifications_.size();
+  return pumpUntil(
+      [&] {
+        for (std::size_t i = seen; i < notifications_.size(); ++i)
+          if (notifications_[i].code == code) return true;
+        return false;
+      },
+      timeoutMs);
+}
+
+}  // namespace tcphost
