@@ -1,0 +1,49 @@
+#include <vector>
+
+#include "textops/textops.h"
+
+namespace tcp {
+namespace {
+
+// Markers up to this length are searched with the library's scan, whose cost
+// per byte is bounded by the marker length; longer ones (hosts choose them)
+// with Knuth-Morris-Pratt, linear whatever the text and the marker.
+constexpr std::size_t kShortMarker = 16;
+
+std::int32_t position(std::size_t index) { return static_cast<std::int32_t>(index + 1); }
+
+std::int32_t emptyMarkerPosition(std::string_view text) {
+  const std::size_t zero = text.find('\0');
+  return static_cast<std::int32_t>(zero == std::string_view::npos ? text.size() : zero + 1);
+}
+
+std::vector<std::size_t> borders(std::string_view marker) {
+  std::vector<std::size_t> border(marker.size(), 0);
+  for (std::size_t i = 1, k = 0; i < marker.size(); ++i) {
+    while (k > 0 && marker[i] != marker[k]) k = border[k - 1];
+    if (marker[i] == marker[k]) ++k;
+    border[i] = k;
+  }
+  return border;
+}
+
+std::size_t searchLinear(std::string_view text, std::string_view marker) {
+  const std::vector<std::size_t> border = borders(marker);
+  for (std::size_t i = 0, k = 0; i < text.size(); ++i) {
+    while (k > 0 && text[i] != marker[k]) k = border[k - 1];
+    if (text[i] == marker[k]) ++k;
+    if (k == marker.size()) return i + 1 - k;
+  }
+  return std::string_view::npos;
+}
+
+}  // namespace
+
+std::int32_t FindText(std::string_view text, std::string_view marker) {
+  if (marker.empty()) return emptyMarkerPosition(text);
+  const std::size_t index =
+      marker.size() <= kShortMarker ? text.find(marker) : searchLinear(text, marker);
+  return index == std::string_view::npos ? -1 : position(index);
+}
+
+}  // namespace tcp
