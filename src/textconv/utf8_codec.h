@@ -1,0 +1,21 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The plug-in's own UTF-8 codec between bytes and UTF-16 units.
+namespace tcp {
+
+// Encodes each unit by itself in one to three bytes; surrogates are not
+// combined, since no character of an ANSI code page needs them.
+std::string EncodeUtf8(std::u16string_view units);
+
+// Decodes leniently: overlong forms, encoded surrogates and continuation bytes
+// in lead position are accepted (a lead with bit 5 clear starts two bytes, one
+// with it set three); a well-formed four-byte sequence becomes a surrogate
+// pair. Empty when a sequence is cut short or a continuation byte is not of
+// the form 10xxxxxx.
+std::optional<std::u16string> DecodeUtf8(std::string_view bytes);
+
+}  // namespace tcp
