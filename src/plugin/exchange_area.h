@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -25,7 +26,11 @@ struct ExchangeArea {
 
   // SetFile: shifts FileHistory towards its old end, then stores the text as
   // entry 0 and as ExchangeText. Null counts as the empty text.
-  void setFile(const char* text);
+  void setFile(const char* text) {
+    std::move_backward(FileHistory.begin(), FileHistory.end() - 1, FileHistory.end());
+    FileHistory[0] = text ? text : "";
+    ExchangeText = FileHistory[0];
+  }
   // GetFile: the characters of ExchangeText followed by a zero byte; never null.
   const char* getFile() const { return ExchangeText.c_str(); }
 };

@@ -1,5 +1,4 @@
-#include <vector>
-
+#include "textops/marker_borders.h"
 #include "textops/textops.h"
 
 namespace tcp {
@@ -17,18 +16,8 @@ std::int32_t emptyMarkerPosition(std::string_view text) {
   return static_cast<std::int32_t>(zero == std::string_view::npos ? text.size() : zero + 1);
 }
 
-std::vector<std::size_t> borders(std::string_view marker) {
-  std::vector<std::size_t> border(marker.size(), 0);
-  for (std::size_t i = 1, k = 0; i < marker.size(); ++i) {
-    while (k > 0 && marker[i] != marker[k]) k = border[k - 1];
-    if (marker[i] == marker[k]) ++k;
-    border[i] = k;
-  }
-  return border;
-}
-
 std::size_t searchLinear(std::string_view text, std::string_view marker) {
-  const std::vector<std::size_t> border = borders(marker);
+  const std::vector<std::size_t> border = MarkerBorders(marker);
   for (std::size_t i = 0, k = 0; i < text.size(); ++i) {
     while (k > 0 && text[i] != marker[k]) k = border[k - 1];
     if (text[i] == marker[k]) ++k;

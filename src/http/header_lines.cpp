@@ -1,0 +1,51 @@
+#include "http/header_lines.h"
+
+namespace tcp {
+namespace {
+
+std::string_view untilZero(std::string_view text) { return text.substr(0, text.find('\0')); }
+
+}  // namespace
+
+std::vector<std::string> SplitLines(std::string_view text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t cr; (cr = text.find('\r', start)) != std::string_view::npos;) {
+    lines.emplace_back(text.substr(start, cr - start));
+    start = cr + 1;
+    if (start < text.size() && text[start] == '\n') ++start;
+  }
+  if (start < text.size()) lines.emplace_back(text.substr(start));
+  return lines;
+}
+
+// Greedy matching that returns to the last "*" on a mismatch: with a mask that
+// ends in its only "*", as a header name plus "*" does, each byte is looked at
+// once.
+bool WildcardMatch(std::string_view text, std::string_view mask) {
+  std::size_t t = 0, m = 0;
+  std::size_t star = std::string_view::npos, resume = 0;
+  while (t < text.size()) {
+    if (m < mask.size() && mask[m] == '*') {
+      star = m++;
+      resume = t;
+    } else if (m < mask.size() && (mask[m] == '?' || mask[m] == text[t])) {
+      ++t;
+      ++m;
+    } else if (star != std::string_view::npos) {
+      m = star + 1;
+      t = ++resume;
+    } else {
+      return false;
+    }
+  }
+  while (m < mask.size() && mask[m] == '*') ++m;
+  return m == mask.size();
+}
+
+bool MaskMatch(std::string_view text, std::string_view mask, CodePages& codePages) {
+  if (text.empty() || mask.empty()) return false;
+  return WildcardMatch(untilZero(codePages.lowerAnsi(text)), untilZero(codePages.lowerAnsi(mask)));
+}
+
+}  // namespace tcp

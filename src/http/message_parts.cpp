@@ -1,0 +1,79 @@
+#include "http/message_parts.h"
+
+#include <algorithm>
+
+#include "textops/textops.h"
+
+namespace tcp {
+namespace {
+
+constexpr std::string_view kBlanks = " \t";
+
+std::string_view trimmed(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
+bool equalIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+           return lower(x) == lower(y);
+         });
+}
+
+// Whether line is a header line called name (in any letter case); if so,
+// value receives what follows its colon.
+bool headerValue(std::string_view line, std::string_view name, std::string_view& value) {
+  const std::size_t colon = line.find(':');
+  if (colon == std::string_view::npos || !equalIgnoringCase(trimmed(line.substr(0, colon)), name)) return false;
+  value = line.substr(colon + 1);
+  return true;
+}
+
+}  // namespace
+
+std::size_t HeaderBlockEnd(std::string_view response) { return response.find(kHeaderSeparator); }
+
+std::string_view MessageBody(std::string_view response) {
+  const std::size_t end = HeaderBlockEnd(response);
+  return end == std::string_view::npos ? std::string_view() : response.substr(end + kHeaderSeparator.size());
+}
+
+bool DeclaresChunked(std::string_view headerBlock) {
+  bool chunked = false;
+  while (!headerBlock.empty()) {
+    const std::string_view line = CutToken(headerBlock, "\n");
+    std::string_view value;
+    if (!headerValue(line, "Transfer-Encoding", value)) continue;
+    const std::size_t comma = value.rfind(',');
+    const std::string_view lastCoding = comma == std::string_view::npos ? value : value.substr(comma + 1);
+    chunked = equalIgnoringCase(trimmed(lastCoding.substr(0, lastCoding.find_first_of(";\r"))), "chunked");
+  }
+  return chunked;
+}
+
+std::string DecodeChunked(std::string_view body) {
+  std::string decoded;
+  std::size_t position = 0;
+  while (position < body.size()) {
+    const std::size_t lineEnd = body.find('\n', position);
+    if (lineEnd == std::string_view::npos) break;
+    const std::int64_t size = HexValue(body.substr(position, lineEnd - position));
+    if (size < 1) break;
+    position = lineEnd + 1;
+    const std::size_t taken = std::min<std::uint64_t>(static_cast<std::uint64_t>(size), body.size() - position);
+    decoded.append(body.substr(position, taken));
+    position += std::min<std::size_t>(taken + 2, body.size() - position);
+  }
+  return decoded;
+}
+
+std::string MessagePayload(std::string_view response) {
+  const std::size_t end = HeaderBlockEnd(response);
+  if (end == std::string_view::npos) return {};
+  const std::string_view body = response.substr(end + kHeaderSeparator.size());
+  return DeclaresChunked(response.substr(0, end)) ? DecodeChunked(body) : std::string(body);
+}
+
+}  // namespace tcp

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+
+#include "platform/files.h"
+
+namespace tcp::testing {
+
+// Files kept in memory; paths named in unwritable fail as a locked or
+// invalid path does.
+class FakeFileSystem : public FileSystem {
+ public:
+  bool writeFile(const std::string& path, std::string_view bytes) override;
+
+  std::map<std::string, std::string> files;
+  std::set<std::string> unwritable;
+  int writes = 0;
+};
+
+}  // namespace tcp::testing

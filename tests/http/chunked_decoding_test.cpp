@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "http/http_commands.h"
+#include "http/message_parts.h"
+#include "response_fixtures.h"
+
+namespace tcp {
+namespace {
+
+using namespace std::string_literals;
+
+struct Split {
+  ExchangeArea area;
+  ResponseState response;
+
+  explicit Split(std::string raw) {
+    response.ReceiveBuffer = std::move(raw);
+    response.HeaderLines.emplace();
+    makechunkeds(area, response);
+  }
+};
+
+TEST(Makechunkeds, SplitsEveryFixtureIntoHeaderLinesAndPayload) {
+  for (const fixtures::Response& fixture : fixtures::responses()) {
+    SCOPED_TRACE(fixture.name);
+    const Split split(fixture.raw);
+    EXPECT_EQ(split.response.DecodedBody, fixture.payload);
+    EXPECT_EQ(split.area.ExchangeText, fixture.payload);
+    EXPECT_EQ(*split.response.HeaderLines, fixture.headerLines);
+    const std::size_t end = fixture.raw.find("\r\n\r\n");
+    EXPECT_EQ(split.response.HeaderText, end == std::string::npos ? "" : fixture.raw.substr(0, end + 1));
+  }
+}
+
+TEST(Makechunkeds, EveryCutOfAResponseDecodesToAPrefixOfTheWhole) {
+  for (const fixtures::Response& fixture : fixtures::responses()) {
+    SCOPED_TRACE(fixture.name);
+    for (std::size_t cut = 0; cut <= fixture.raw.size(); ++cut) {
+      const Split split(fixture.raw.substr(0, cut));
+      const std::string& decoded = split.response.DecodedBody;
+      ASSERT_LE(decoded.size(), fixture.payload.size()) << "cut at " << cut;
+      EXPECT_EQ(decoded, fixture.payload.substr(0, decoded.size())) << "cut at " << cut;
+    }
+  }
+}
+
+TEST(DecodeChunked, StopsAndTakesWhatHasArrived) {
+  struct Case {
+    const char* name;
+    std::string body, decoded;
+  };
+  const Case cases[] = {
+      {"last data byte ends the received data", "5\r\n12345", "12345"},
+      {"chunk arrived in part", "a\r\n12345", "12345"},
+      {"size line without its LF yet", "5\r\n12345\r\n3", "12345"},
+      {"largest positive size", "7FFFFFFF\r\nabc", "abc"},
+      {"negative size", "FFFFFFF0\r\nabc", ""},
+      {"size 80000000", "80000000\r\nabc", ""},
+      {"size line without a digit", "\r\nabc\r\n", ""},
+      {"size line with blanks first", " 3\r\nabc\r\n0\r\n\r\n", ""},
+      {"bytes after the data are skipped whatever they hold", "3\r\nabcXY2\r\nde\r\n0\r\n\r\n", "abcde"},
+      {"first chunk of size 0", "0\r\n\r\n", ""},
+      {"wrapping size 100000003", "100000003\r\nabcdef", "abc"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(DecodeChunked(c.body), c.decoded) << c.name;
+}
+
+TEST(DeclaresChunked, ReadsTheLastCodingOfTransferEncodingLines) {
+  struct Case {
+    const char* headerBlock;
+    bool chunked;
+  };
+  const Case cases[] = {
+      {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked", true},
+      {"HTTP/1.1 200 OK\r\nTRANSFER-ENCODING:chunked\r\nA: b", true},
+      {"HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip,\tchunked ", true},
+      {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked, gzip", false},
+      {"HTTP/1.1 200 OK\r\nX-Transfer-Encoding: chunked", false},
+      {"HTTP/1.1 200 OK\r\nContent-Type: chunked", false},
+      {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nTransfer-Encoding: gzip", false},
+      {"HTTP/1.1 200 OK", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(DeclaresChunked(c.headerBlock), c.chunked) << c.headerBlock;
+}
+
+TEST(Makechunkeds, LeavesAMissingHeaderListMissingAndRunsTwiceAlike) {
+  ExchangeArea area;
+  ResponseState response;
+  response.ReceiveBuffer = fixtures::responses().front().raw;
+  makechunkeds(area, response);
+  EXPECT_FALSE(response.HeaderLines.has_value());
+  EXPECT_EQ(response.DecodedBody, "abcdefghijklmnopqrstuvwxyz12345");
+  response.HeaderLines.emplace();
+  makechunkeds(area, response);
+  const ResponseState first = response;
+  makechunkeds(area, response);
+  EXPECT_EQ(response.HeaderLines, first.HeaderLines);
+  EXPECT_EQ(response.DecodedBody, first.DecodedBody);
+  EXPECT_EQ(response.HeaderText, first.HeaderText);
+}
+
+}  // namespace
+}  // namespace tcp

@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fake_code_pages.h"
+#include "http/header_lines.h"
+#include "http/http_commands.h"
+
+namespace tcp {
+namespace {
+
+using namespace std::string_literals;
+using Lines = std::vector<std::string>;
+
+TEST(SplitLines, CutsAtEveryCarriageReturn) {
+  const std::pair<std::string, Lines> cases[] = {
+      {"", {}},
+      {"a\r\nb\r", {"a", "b"}},
+      {"a\r\nb\r\n", {"a", "b"}},
+      {"a\r\nb", {"a", "b"}},
+      {"a\nb\rc", {"a\nb", "c"}},
+      {"a\r\rb\r", {"a", "", "b"}},
+      {"\r\n", {""}},
+      {"\n\r\n", {"\n"}},
+  };
+  for (const auto& [text, lines] : cases) EXPECT_EQ(SplitLines(text), lines) << text;
+}
+
+TEST(MaskMatch, MatchesWholeTextsWithWildcardsInAnyCase) {
+  struct Case {
+    std::string text, mask;
+    bool matches;
+  };
+  const Case cases[] = {
+      {"Content-Type: text/html", "content-type*", true},
+      {"content-type: x", "CONTENT-TYPE*", true},
+      {"Content-Type", "content-type", true},
+      {"Content-Type", "content-typ", false},
+      {"Content-Type: x", "c?ntent-*: ?", true},
+      {"Content-Type: x", "*type*", true},
+      {"Content-Type: x", "*: x", true},
+      {"Content-Type: x", "*: y", false},
+      {"ab", "a*b*", true},
+      {"a*b", "a\\*b", false},
+      {"aaaaab", "*a*a*b", true},
+      {"aaaaa", "*a*a*b", false},
+      {"", "*", false},
+      {"x", "", false},
+      {"short", "shorter*", false},
+      {"\xCF\xF0\xE8\xE2\xE5\xF2: 1", "\xEF\xD0\xc8\xe2\xc5\xf2*", true},  // Привет in mixed case, code page 1251
+      {"Name\0tail"s, "name", true},
+      {"Name: v", "name\0*"s, false},
+  };
+  testing::FakeCodePages codePages;
+  for (const Case& c : cases) EXPECT_EQ(MaskMatch(c.text, c.mask, codePages), c.matches) << c.text << " ~ " << c.mask;
+}
+
+class Getheadername : public ::testing::Test {
+ protected:
+  std::string find(const std::string& name) {
+    area.ExchangeText = name;
+    getheadername(area, response, codePages);
+    return area.ExchangeText;
+  }
+  testing::FakeCodePages codePages;
+  ExchangeArea area;
+  ResponseState response;
+};
+
+TEST_F(Getheadername, TakesTheLinesThatBeginWithTheName) {
+  response.HeaderLines = Lines{"HTTP/1.1 200 OK", "Set-Cookie: a=1", "Content-Type: text/html", "",
+                               "set-cookie: b=2", "X-Set-Cookie: c"};
+  const std::pair<std::string, std::string> cases[] = {
+      {"Set-Cookie", "Set-Cookie: a=1set-cookie: b=2"},
+      {"SET-COOKIE:", "Set-Cookie: a=1set-cookie: b=2"},
+      {"content", "Content-Type: text/html"},
+      {"Missing", ""},
+      {"HTTP/1.1 2", "HTTP/1.1 200 OK"},
+      {"", "HTTP/1.1 200 OKSet-Cookie: a=1Content-Type: text/htmlset-cookie: b=2X-Set-Cookie: c"},
+      {"?-Set", "X-Set-Cookie: c"},
+      {"Content-Type: text/html-and-more", ""},
+      {"Content-Type: text/html\0junk"s, "Content-Type: text/html"},
+      {"Content\0junk"s, ""},
+  };
+  for (const auto& [name, lines] : cases) EXPECT_EQ(find(name), lines) << name;
+}
+
+TEST_F(Getheadername, FindsNothingWithoutAList) {
+  EXPECT_EQ(find("Set-Cookie"), "");
+  response.HeaderLines.emplace();
+  EXPECT_EQ(find(""), "");
+}
+
+TEST(Makeheader, ReplacesTheListWithTheLinesOfHeaderText) {
+  ResponseState response;
+  response.HeaderText = "HTTP/1.1 200 OK\r\nA: b\r";
+  makeheader(response);
+  EXPECT_FALSE(response.HeaderLines.has_value());
+  response.HeaderLines = Lines{"old"};
+  makeheader(response);
+  makeheader(response);
+  EXPECT_EQ(*response.HeaderLines, (Lines{"HTTP/1.1 200 OK", "A: b"}));
+  response.HeaderText.clear();
+  makeheader(response);
+  EXPECT_EQ(*response.HeaderLines, Lines{});
+}
+
+}  // namespace
+}  // namespace tcp
