@@ -9,12 +9,14 @@ void makechunkeds(ExchangeArea& area, ResponseState& response) {
   // The header block keeps the CR that opens the separator.
   response.HeaderText = end == std::string_view::npos ? std::string() : std::string(received.substr(0, end + 1));
   makeheader(response);
-  response.DecodedBody = MessagePayload(received);
+  MessagePayload(received, response.DecodedBody);
   area.ExchangeText = response.DecodedBody;
 }
 
 void savebin(const ExchangeArea& area, const ResponseState& response, FileSystem& files) {
-  files.writeFile(area.ExchangeText, MessagePayload(response.ReceiveBuffer));
+  std::string payload;
+  MessagePayload(response.ReceiveBuffer, payload);
+  files.writeFile(area.ExchangeText, payload);
 }
 
 void savebinall(const ExchangeArea& area, const ResponseState& response, FileSystem& files) {

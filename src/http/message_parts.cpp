@@ -53,8 +53,7 @@ bool DeclaresChunked(std::string_view headerBlock) {
   return chunked;
 }
 
-std::string DecodeChunked(std::string_view body) {
-  std::string decoded;
+void DecodeChunked(std::string_view body, std::string& decoded) {
   std::size_t position = 0;
   while (position < body.size()) {
     const std::size_t lineEnd = body.find('\n', position);
@@ -66,14 +65,17 @@ std::string DecodeChunked(std::string_view body) {
     decoded.append(body.substr(position, taken));
     position += std::min<std::size_t>(taken + 2, body.size() - position);
   }
-  return decoded;
 }
 
-std::string MessagePayload(std::string_view response) {
+void MessagePayload(std::string_view response, std::string& payload) {
+  payload.clear();
   const std::size_t end = HeaderBlockEnd(response);
-  if (end == std::string_view::npos) return {};
+  if (end == std::string_view::npos) return;
   const std::string_view body = response.substr(end + kHeaderSeparator.size());
-  return DeclaresChunked(response.substr(0, end)) ? DecodeChunked(body) : std::string(body);
+  if (DeclaresChunked(response.substr(0, end)))
+    DecodeChunked(body, payload);
+  else
+    payload.assign(body);
 }
 
 }  // namespace tcp

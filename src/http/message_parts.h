@@ -27,11 +27,13 @@ bool DeclaresChunked(std::string_view headerBlock);
 // no digit or at one whose LF has not arrived. Up to size data bytes follow
 // (fewer when fewer have arrived), then two bytes that are skipped whatever
 // they hold. A body cut short decodes to a prefix of the whole body's result.
-std::string DecodeChunked(std::string_view body);
+// The decoded bytes are appended to decoded.
+void DecodeChunked(std::string_view body, std::string& decoded);
 
-// The message body as the host wants it: decoded when the header block
-// declares chunked, as received otherwise, empty while the header block is
-// incomplete.
-std::string MessagePayload(std::string_view response);
+// The message body as the host wants it, in place of what payload held:
+// decoded when the header block declares chunked, as received otherwise,
+// empty while the header block is incomplete. Reusing payload's storage keeps
+// large responses from being allocated afresh at every call.
+void MessagePayload(std::string_view response, std::string& payload);
 
 }  // namespace tcp

@@ -4,33 +4,47 @@
 #include "textops/marker_borders.h"
 
 namespace tcp {
+namespace {
+
+// The matcher's state after text: how many bytes of marker its end holds.
+// Only the last marker.size() - 1 bytes of text can take part.
+std::size_t matchedAtEnd(std::string_view text, std::string_view marker, const std::vector<std::size_t>& border) {
+  const std::size_t keep = std::min(text.size(), marker.size() - 1);
+  std::size_t k = 0;
+  for (char byte : text.substr(text.size() - keep)) {
+    while (k > 0 && byte != marker[k]) k = border[k - 1];
+    if (byte == marker[k]) ++k;
+  }
+  return k;
+}
+
+}  // namespace
 
 // Removing the first occurrence again and again until none is left is the
 // same as one left-to-right pass that drops the marker as soon as the text
 // kept so far ends with it: all occurrences are as long as the marker, so the
-// one that starts first also ends first. The matcher's state is kept per kept
-// byte, so a removal resumes matching where the kept text now ends; each byte
-// is kept and dropped at most once, which keeps the pass linear.
+// one that starts first also ends first. The kept text is written over the
+// text itself. After a removal the matcher resumes from the state of the kept
+// text's new end, found from its last bytes; removals take marker-sized bites,
+// so that costs no more than the bytes removed, and the pass stays linear.
 void strip(ExchangeArea& area) {
   const std::string& marker = area.FileHistory[1];
   if (marker.empty()) return;
   const std::vector<std::size_t> border = MarkerBorders(marker);
-  std::string kept;
-  std::vector<std::size_t> matched;  // matched[i]: marker bytes matched after kept[i]
-  kept.reserve(area.ExchangeText.size());
-  matched.reserve(area.ExchangeText.size());
-  for (char byte : area.ExchangeText) {
-    std::size_t k = matched.empty() ? 0 : matched.back();
+  std::string& text = area.ExchangeText;
+  std::size_t kept = 0;
+  std::size_t k = 0;
+  for (std::size_t read = 0; read < text.size(); ++read) {
+    const char byte = text[read];
+    text[kept++] = byte;
     while (k > 0 && byte != marker[k]) k = border[k - 1];
     if (byte == marker[k]) ++k;
-    kept += byte;
-    matched.push_back(k);
     if (k == marker.size()) {
-      kept.resize(kept.size() - marker.size());
-      matched.resize(matched.size() - marker.size());
+      kept -= marker.size();
+      k = matchedAtEnd(std::string_view(text).substr(0, kept), marker, border);
     }
   }
-  area.ExchangeText = std::move(kept);
+  text.resize(kept);
 }
 
 }  // namespace tcp

@@ -64,7 +64,11 @@ TEST(DecodeChunked, StopsAndTakesWhatHasArrived) {
       {"first chunk of size 0", "0\r\n\r\n", ""},
       {"wrapping size 100000003", "100000003\r\nabcdef", "abc"},
   };
-  for (const Case& c : cases) EXPECT_EQ(DecodeChunked(c.body), c.decoded) << c.name;
+  for (const Case& c : cases) {
+    std::string decoded;
+    DecodeChunked(c.body, decoded);
+    EXPECT_EQ(decoded, c.decoded) << c.name;
+  }
 }
 
 TEST(DeclaresChunked, ReadsTheLastCodingOfTransferEncodingLines) {
