@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "connection/declared_length.h"
+
 namespace tcp {
 
 // What the library keeps of the current response.
@@ -20,6 +22,8 @@ struct ResponseState {
   double ResponseLength = 0;
   // True from sendc until the declared length has been read.
   bool LengthPending = false;
+  // How far the search for the declared length has come.
+  LengthScan LengthSearch;
   // The header block that makechunkeds split off, up to and including the CR
   // that opens the first CR LF CR LF.
   std::string HeaderText;

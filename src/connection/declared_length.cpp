@@ -1,0 +1,46 @@
+#include "connection/declared_length.h"
+
+#include <algorithm>
+
+namespace tcp {
+namespace {
+
+constexpr std::string_view kLengthName = "content-length";
+
+bool isLengthHeader(std::string_view line) {
+  const std::size_t colon = line.find(':');
+  return colon == kLengthName.size() &&
+         std::equal(kLengthName.begin(), kLengthName.end(), line.begin(), [](char expected, char c) {
+           return expected == (c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c);
+         });
+}
+
+double lengthValue(std::string_view line) {
+  std::string_view value = line.substr(kLengthName.size() + 1);
+  value.remove_prefix(std::min(value.size(), value.find_first_not_of(" \t")));
+  double length = 0;
+  for (char c : value) {
+    if (c < '0' || c > '9') break;
+    length = length * 10 + (c - '0');
+  }
+  return length;
+}
+
+}  // namespace
+
+std::optional<double> ReadDeclaredLength(std::string_view received, LengthScan& scan) {
+  std::size_t end;
+  while ((end = received.find("\r\n", std::max(scan.lineStart, scan.searched))) != std::string_view::npos) {
+    const std::string_view line = received.substr(scan.lineStart, end - scan.lineStart);
+    // Lines end with CR LF, so an empty line after the first closes the block.
+    const bool blockEnds = line.empty() && scan.lineStart > 0;
+    scan.lineStart = end + 2;
+    if (blockEnds) return 0.0;
+    if (isLengthHeader(line)) return lengthValue(line);
+  }
+  // A CR that ends the bytes so far may open the next CR LF.
+  scan.searched = received.empty() ? 0 : received.size() - 1;
+  return std::nullopt;
+}
+
+}  // namespace tcp

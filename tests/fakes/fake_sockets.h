@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/sockets.h"
+
+namespace tcp::testing {
+
+// Windows Sockets in memory: records what the client asks, and plays the
+// peer: bytes queued in incoming are readable, send takes at most sendLimit
+// bytes a call and can be made to block or fail.
+class FakeSockets : public SocketSystem {
+ public:
+  int startup() override;
+  int cleanup() override;
+  SocketHandle openStream() override;
+  int selectEvents(SocketHandle socket, WindowHandle window, std::uint32_t message, std::int32_t events) override;
+  std::optional<std::uint32_t> parseAddress(const std::string& dotted) override;
+  int connect(SocketHandle socket, std::uint32_t address, std::uint16_t port) override;
+  int send(SocketHandle socket, const char* bytes, int count) override;
+  int receive(SocketHandle socket, char* bytes, int count) override;
+  int bytesReadable(SocketHandle socket, std::uint32_t& count) override;
+  int localPort(SocketHandle socket, std::uint16_t& port) override;
+  int close(SocketHandle socket) override;
+  int lastError() override { return lastError_; }
+  void setLastError(int code) override { lastError_ = code; }
+  std::string lookUpHost(const std::string& name) override;
+  WindowHandle createSocketWindow(SocketMessageSink& sink) override;
+  void destroySocketWindow(WindowHandle window) override;
+
+  // Delivers a socket message for socket (the current one by default).
+  void deliver(std::uint32_t event, int error = 0);
+  void deliverFor(SocketHandle socket, std::uint32_t event, int error = 0);
+
+  // Settings of the peer and the platform.
+  int startupResult = 0;
+  int cleanupResult = 0;
+  int openError = 0;        // openStream fails with this code when not 0
+  int connectError = 10035; // connect's error: would-block by default
+  int closeError = 0;
+  int receiveError = 0;
+  std::size_t sendLimit = SIZE_MAX;
+  int sendBlocksAfter = -1;  // calls that succeed before sends fail with would-block
+  int sendError = 0;         // every send fails with this code when not 0
+  std::map<std::string, std::string> hosts;
+  std::string incoming;
+
+  // What the client did.
+  std::vector<std::string> calls;
+  std::string sent;
+  int sendCalls = 0;
+  int receiveCalls = 0;
+  std::vector<int> receiveCounts;
+  SocketHandle current = kNoSocket;
+  std::vector<SocketHandle> closed;
+  int startups = 0;
+  int cleanups = 0;
+  SocketMessageSink* sink = nullptr;
+  WindowHandle window = 0;
+  std::uint32_t connectedAddress = 0;
+  std::uint16_t connectedPort = 0;
+
+ private:
+  int fail(int code);
+  int lastError_ = 0;
+  SocketHandle nextSocket_ = 100;
+};
+
+}  // namespace tcp::testing

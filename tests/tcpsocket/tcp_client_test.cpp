@@ -1,0 +1,286 @@
+#include "tcpsocket/tcp_client.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fake_sockets.h"
+
+namespace tcp {
+namespace {
+
+using Events = std::vector<std::string>;
+
+class TcpClientTest : public ::testing::Test {
+ public:
+  TcpClientTest() { client = makeClient(true); }
+
+  std::unique_ptr<TcpClient> makeClient(bool withErrorHandler) {
+    auto made = std::make_unique<TcpClient>(sockets, [this](const std::string& text) { messages.push_back(text); });
+    made->OnConnect = [this](TcpClient&) { events.push_back("connect"); };
+    made->OnDisconnect = [this](TcpClient&) { events.push_back("disconnect"); };
+    if (withErrorHandler)
+      made->OnError = [this](TcpClient&, std::int32_t code) { events.push_back("error " + std::to_string(code)); };
+    made->OnRead = [this](TcpClient&, const char* buffer, std::int32_t highest, std::int32_t count) {
+      EXPECT_EQ(highest, 1048575);
+      events.push_back("read " + std::to_string(count));
+      if (count > 0) received.append(buffer, static_cast<std::size_t>(count));
+    };
+    made->setHost("127.0.0.1");
+    made->setPort(8080);
+    return made;
+  }
+
+  void connectNow() {
+    client->Connect();
+    sockets.deliver(kSocketConnect);
+    events.clear();
+  }
+
+  std::string state() const {
+    if (client->Connected()) return "Connected";
+    return client->Connecting() ? "Connecting" : "Closed";
+  }
+
+  testing::FakeSockets sockets;
+  Events events;
+  std::vector<std::string> messages;
+  std::string received;
+  std::unique_ptr<TcpClient> client;
+};
+
+TEST_F(TcpClientTest, FollowsTheStateTableWithItsEvents) {
+  struct Case {
+    const char* name;
+    std::function<void(TcpClientTest&)> start;
+    std::function<void(TcpClientTest&)> act;
+    Events events;
+    const char* state;
+    bool socketOpen;
+  };
+  const auto closed = [](TcpClientTest&) {};
+  const auto connecting = [](TcpClientTest& t) { t.client->Connect(); };
+  const auto connected = [](TcpClientTest& t) { t.connectNow(); };
+  const Case cases[] = {
+      {"Closed: Connect", closed, [](TcpClientTest& t) { t.client->Connect(); }, {}, "Connecting", true},
+      {"Closed: Disconnect", closed, [](TcpClientTest& t) { t.client->Disconnect(); }, {}, "Closed", false},
+      {"Connecting: connect event", connecting, [](TcpClientTest& t) { t.sockets.deliver(kSocketConnect); },
+       {"connect"}, "Connected", true},
+      {"Connecting: connect event with 10061", connecting,
+       [](TcpClientTest& t) { t.sockets.deliver(kSocketConnect, 10061); }, {"error 10061"}, "Closed", false},
+      {"Connecting: event with would-block", connecting,
+       [](TcpClientTest& t) { t.sockets.deliver(kSocketConnect, 10035); }, {}, "Closed", false},
+      {"Connecting: Disconnect", connecting, [](TcpClientTest& t) { t.client->Disconnect(); }, {}, "Closed", false},
+      {"Connecting: Connect", connecting, [](TcpClientTest& t) { t.client->Connect(); }, {}, "Connecting", true},
+      {"Connected: close event", connected, [](TcpClientTest& t) { t.sockets.deliver(kSocketClose); },
+       {"disconnect"}, "Closed", false},
+      {"Connected: close event with 10054", connected,
+       [](TcpClientTest& t) { t.sockets.deliver(kSocketClose, 10054); }, {"error 10054", "disconnect"}, "Closed", false},
+      {"Connected: Disconnect", connected, [](TcpClientTest& t) { t.client->Disconnect(); }, {"disconnect"}, "Closed",
+       false},
+      {"Connected: Connect", connected, [](TcpClientTest& t) { t.client->Connect(); }, {"disconnect"}, "Connecting",
+       true},
+      {"Connected: close event, then Disconnect", connected,
+       [](TcpClientTest& t) {
+         t.sockets.deliver(kSocketClose);
+         t.client->Disconnect();
+       },
+       {"disconnect"}, "Closed", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    client = makeClient(true);
+    c.start(*this);
+    events.clear();
+    c.act(*this);
+    EXPECT_EQ(events, c.events);
+    EXPECT_EQ(state(), c.state);
+    EXPECT_EQ(client->socket() != kNoSocket, c.socketOpen);
+  }
+}
+
+TEST_F(TcpClientTest, ConnectAsksForTheFourEventsAndConnectsToHostAndPort) {
+  client->setHost("10.1.2.3");
+  client->Connect();
+  const Events expected = {"startup", "socket", "create window", "select 20480 1025 51", "connect"};
+  EXPECT_EQ(sockets.calls, expected);
+  EXPECT_EQ(sockets.connectedAddress, 0x0302010Au);
+  EXPECT_EQ(sockets.connectedPort, 8080);
+  client->Connect();
+  EXPECT_EQ(std::count(sockets.calls.begin(), sockets.calls.end(), "create window"), 1) << "the window is reused";
+}
+
+TEST_F(TcpClientTest, AHostThatIsNoAddressFailsBeforeAnySocketExists) {
+  for (const char* host : {"localhost", "", "1.2.3", "300.1.1.1"}) {
+    client->setHost(host);
+    events.clear();
+    sockets.calls.clear();
+    client->Connect();
+    EXPECT_EQ(events, Events{"error 10022"}) << host;
+    EXPECT_TRUE(sockets.calls.empty()) << host;
+    EXPECT_EQ(state(), "Closed");
+  }
+  client->setHost("255.255.255.255");
+  client->Connect();
+  EXPECT_EQ(state(), "Connecting");
+  EXPECT_EQ(sockets.connectedAddress, 0xFFFFFFFFu);
+}
+
+TEST_F(TcpClientTest, FailedCallsAreReportedOnceAndWouldBlockNever) {
+  sockets.connectError = 10061;
+  client->Connect();
+  EXPECT_EQ(events, Events{"error 10061"});
+  EXPECT_EQ(state(), "Closed");
+  sockets.connectError = 0;
+  sockets.openError = 10024;
+  events.clear();
+  client->Connect();
+  EXPECT_EQ(events, Events{"error 10024"});
+  EXPECT_EQ(client->socket(), kNoSocket);
+}
+
+TEST_F(TcpClientTest, WithoutAnErrorHandlerTheMessageBoxNamesErrorAndSocket) {
+  client = makeClient(false);
+  client->Connect();
+  sockets.deliver(kSocketConnect, 10061);
+  // "Socket error НЕТ СВЯЗИ on socket 100"
+  EXPECT_EQ(messages, std::vector<std::string>{"Socket error \xcd\xc5\xd2 \xd1\xc2\xdf\xc7\xc8 on socket 100"});
+}
+
+TEST(ErrorName, NamesListedCodesAndCallsTheRestUnknown) {
+  EXPECT_EQ(ErrorName(10061), "\xcd\xc5\xd2 \xd1\xc2\xdf\xc7\xc8");
+  EXPECT_EQ(ErrorName(10013), "\xe4\xee\xf1\xf2\xf3\xef \xe7\xe0\xef\xf0\xe5\xf9\xe5\xed");
+  EXPECT_EQ(ErrorName(10035), "WSAEWOULDBLOCK");
+  EXPECT_EQ(ErrorName(10004), "WSAEINTR");
+  EXPECT_EQ(ErrorName(11004), "WSANO_DATA");
+  for (int code : {10010, 0, 12000, -1, 10072, 11005}) EXPECT_EQ(ErrorName(code), "WSAEUNKNOWN") << code;
+}
+
+TEST_F(TcpClientTest, TakesReadableBytesAtMostOneMebibyteAReadEvent) {
+  connectNow();
+  sockets.incoming.assign(2000000, 'x');
+  sockets.deliver(kSocketRead);
+  sockets.deliver(kSocketRead);
+  sockets.deliver(kSocketRead);
+  EXPECT_EQ(sockets.receiveCounts, (std::vector<int>{1048576, 951424}));
+  EXPECT_EQ(events, (Events{"read 1048576", "read 951424"}));
+  EXPECT_EQ(received.size(), 2000000u);
+}
+
+TEST_F(TcpClientTest, AFailedReadIsReportedTwiceAndStillRaisesOnRead) {
+  connectNow();
+  sockets.incoming = "abc";
+  sockets.receiveError = 10054;
+  sockets.deliver(kSocketRead);
+  EXPECT_EQ(events, (Events{"error 10054", "error 10054", "read -1"}));
+}
+
+TEST_F(TcpClientTest, BytesStillReadableAtTheCloseEventArriveBeforeTheDisconnect) {
+  connectNow();
+  sockets.incoming = "the last bytes";
+  sockets.deliver(kSocketClose);
+  EXPECT_EQ(events, (Events{"read 14", "disconnect"}));
+  EXPECT_EQ(received, "the last bytes");
+}
+
+TEST_F(TcpClientTest, MessagesOfAnEarlierSocketChangeNothing) {
+  connectNow();
+  const SocketHandle old = client->socket();
+  client->Connect();
+  sockets.deliver(kSocketConnect);
+  events.clear();
+  sockets.incoming = "data";
+  for (std::uint32_t event : {kSocketClose, kSocketRead, kSocketConnect}) sockets.deliverFor(old, event, 10054);
+  EXPECT_TRUE(events.empty());
+  EXPECT_EQ(state(), "Connected");
+  const SocketHandle last = client->socket();
+  client->Disconnect();
+  events.clear();
+  sockets.deliverFor(last, kSocketClose);
+  sockets.deliverFor(kNoSocket, kSocketClose);
+  EXPECT_TRUE(events.empty());
+}
+
+TEST_F(TcpClientTest, PortReadsTheLocalPortWhileConnectedWithoutKeepingIt) {
+  EXPECT_EQ(client->port(), 8080);
+  connectNow();
+  EXPECT_EQ(client->port(), 50123);
+  client->Disconnect();
+  EXPECT_EQ(client->port(), 8080);
+  client->Connect();
+  EXPECT_EQ(sockets.connectedPort, 8080);
+}
+
+TEST_F(TcpClientTest, DestructionWhileConnectedClosesWithoutEvents) {
+  connectNow();
+  sockets.closeError = 10038;
+  client.reset();
+  EXPECT_TRUE(events.empty());
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(sockets.closed.size(), 1u);
+  EXPECT_EQ(sockets.calls.back(), "cleanup");
+  EXPECT_EQ(sockets.sink, nullptr);
+}
+
+TEST_F(TcpClientTest, StartAndStopFailuresShowTheirMessages) {
+  sockets.startupResult = 10091;
+  sockets.cleanupResult = -1;
+  auto other = makeClient(true);
+  other.reset();
+  EXPECT_EQ(messages, (std::vector<std::string>{"WSAStartup error.", "WSACleanup error"}));
+}
+
+TEST_F(TcpClientTest, SendsEveryByteInOrderAFewAtATime) {
+  connectNow();
+  sockets.sendLimit = 3;
+  client->SendText("hello, world");
+  EXPECT_EQ(sockets.sent, "hello, world");
+  EXPECT_EQ(sockets.sendCalls, 4);
+  EXPECT_TRUE(events.empty());
+}
+
+TEST_F(TcpClientTest, AfterWouldBlockTheRestWaitsForTheWriteEvent) {
+  connectNow();
+  sockets.sendLimit = 4;
+  sockets.sendBlocksAfter = 2;
+  client->SendText("0123456789");
+  EXPECT_EQ(sockets.sent, "01234567");
+  client->SendText("abc");
+  EXPECT_EQ(sockets.sent, "01234567") << "a later text queues behind the rest";
+  sockets.sendBlocksAfter = -1;
+  sockets.deliver(kSocketWrite);
+  EXPECT_EQ(sockets.sent, "0123456789abc");
+  EXPECT_TRUE(events.empty());
+}
+
+TEST_F(TcpClientTest, ClosingDropsWhatWaitsToBeSent) {
+  connectNow();
+  sockets.sendBlocksAfter = 0;
+  client->SendText("never sent");
+  sockets.deliver(kSocketClose);
+  client->Connect();
+  sockets.deliver(kSocketConnect);
+  sockets.sendBlocksAfter = -1;
+  sockets.deliver(kSocketWrite);
+  client->SendText("fresh");
+  EXPECT_EQ(sockets.sent, "fresh");
+}
+
+TEST_F(TcpClientTest, AFailedSendIsReported) {
+  client->SendText("no connection");
+  EXPECT_EQ(events, Events{"error 10038"});
+  connectNow();
+  sockets.sendError = 10054;
+  client->SendText("reset");
+  EXPECT_EQ(events, Events{"error 10054"});
+  sockets.sendError = 0;
+  client->SendText("ok");
+  EXPECT_EQ(sockets.sent, "ok") << "nothing of the failed text was kept";
+}
+
+}  // namespace
+}  // namespace tcp
