@@ -44,7 +44,9 @@ std::string NumberText(double value) {
   if (exponentText.front() == '+') exponentText.remove_prefix(1);
   int exponent = 0;
   std::from_chars(exponentText.data(), exponentText.data() + exponentText.size(), exponent);
-  return (value < 0 ? "-" : "") + fixedPoint(digits, exponent);
+  std::string number = value < 0 ? "-" : "";
+  number += fixedPoint(digits, exponent);
+  return number;
 }
 
 }  // namespace tcp
