@@ -1,6 +1,8 @@
 # Sourced by the Wine scripts: the 64-bit Wine of Debian's wine64 package, a
 # prefix of the project's own outside the checkout, and the Russian locale so
 # that Wine's ANSI code page is 1251 and its OEM code page 866.
+: "${HOME:=$(getent passwd "$(id -u)" | cut -d: -f6)}"
+export HOME
 export LC_ALL=ru_RU.UTF-8
 export WINEPREFIX="${TCP_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/tcpplug/wine64}"
 export WINEDEBUG="${WINEDEBUG:--all}"

@@ -2,6 +2,8 @@
 
 #include "platform/code_pages.h"
 #include "platform/files.h"
+#include "platform/sockets.h"
+#include "platform/timer.h"
 #include "platform/window_system.h"
 
 namespace tcp {
@@ -12,6 +14,8 @@ struct Platform {
   CodePages* codePages = nullptr;
   FileSystem* files = nullptr;
   WindowSystem* windows = nullptr;
+  Timers* timers = nullptr;
+  SocketSystem* sockets = nullptr;
 };
 
 }  // namespace tcp

@@ -1,0 +1,121 @@
+#include "plugin/plugin_form.h"
+
+#include <memory>
+
+#include "connection/connection.h"
+
+namespace tcp {
+namespace {
+
+// The caption of PluginApplet tells whether the host's window is itself a
+// child of another window.
+constexpr char kEmbeddedHostCaption[] = "pluginedit";
+constexpr char kTopLevelHostCaption[] = "pluginreal";
+
+// The form as it is created: disabled, a popup without border, caption bar or
+// window-menu button, 104 x 47 inside.
+FormWindowSpec formWindowSpec(WindowHandle applet) {
+  FormWindowSpec spec;
+  spec.caption = "Form1";
+  spec.owner = applet;
+  spec.style = kStylePopup | kStyleDisabled;
+  spec.extendedStyle = 0;
+  spec.clientWidth = 104;
+  spec.clientHeight = 47;
+  spec.fontFace = "MS Sans Serif";
+  return spec;
+}
+
+}  // namespace
+
+PluginForm::PluginForm(LibraryState& state, WindowHandle applet)
+    : state_(state), windows_(*state.platform.windows), timers_(*state.platform.timers), applet_(applet) {}
+
+PluginForm::~PluginForm() {
+  stopPlacementTimer();
+  state_.client = nullptr;
+  client_.reset();
+  if (formWindow_) windows_.destroyFormWindow(formWindow_);
+  if (applet_) windows_.destroyWindow(applet_);
+}
+
+void PluginForm::build() {
+  formWindow_ = windows_.createFormWindow(formWindowSpec(applet_), *this);
+  windows_.removeCloseCommand(formWindow_);
+  client_ = CreateConnectionClient(state_);
+  state_.client = client_.get();
+  windows_.sendMessage(formWindow_, kInitMenu, 0, 0);
+  state_.response.ReceiveStreamOpen = true;
+  state_.response.HeaderLines.emplace();
+}
+
+void PluginForm::awaitPlacement() {
+  windows_.setStyle(formWindow_, kPlacedStyle);
+  windows_.setExtendedStyle(formWindow_, kPlacedExtendedStyle);
+  windows_.showWindow(formWindow_, ShowCommand::Hide);
+  placementTimer_ = timers_.startPeriodic(kPlacementDelayMs, *this);
+}
+
+void PluginForm::setBounds(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height) {
+  windows_.setBounds(formWindow_, x, y, width, height);
+}
+
+// On the timer's thread: it touches nothing but the form window's message
+// queue. The placement runs on the thread that owns the windows, which is also
+// where SetParent and ShowWindow on them would wait anyway; this way stopping
+// the timer never has to wait for a tick that waits for the host's thread.
+void PluginForm::timerTick() {
+  if (placementRequested_.exchange(true)) return;
+  windows_.postMessage(formWindow_, kPlaceFormMessage, 0, 0);
+}
+
+// HostWindow is read now, so the form goes to the window of the latest
+// SetParentWindow.
+void PluginForm::placementDue() {
+  stopPlacementTimer();
+  windows_.setParent(formWindow_, state_.exchange.HostWindow);
+  windows_.showWindow(formWindow_, ShowCommand::Show);
+}
+
+// A close hides the form; the window, its connection and the received bytes
+// stay, but ReceiveStream ends.
+void PluginForm::formClosing() {
+  state_.response.ReceiveStreamOpen = false;
+  windows_.showWindow(formWindow_, ShowCommand::Hide);
+}
+
+void PluginForm::formDestroyed() {
+  windows_.destroyWindow(applet_);
+  applet_ = 0;
+  state_.response.HeaderLines.reset();
+  // The platform is destroying the window already.
+  formWindow_ = 0;
+  // Releases this record with its timer and client: nothing of *this may be
+  // used after this line.
+  state_.form.reset();
+}
+
+void PluginForm::stopPlacementTimer() {
+  if (placementTimer_) timers_.stop(placementTimer_);
+  placementTimer_ = 0;
+}
+
+void SetParentWindow(LibraryState& state, WindowHandle host) {
+  state.exchange.HostWindow = host;
+  if (state.form) return;
+  WindowSystem& windows = *state.platform.windows;
+  const WindowHandle applet =
+      windows.createApplicationWindow(windows.getParent(host) ? kEmbeddedHostCaption : kTopLevelHostCaption);
+  windows.showWindow(applet, ShowCommand::Hide);
+  // The record is stored before it is built: what building starts may already look for it.
+  state.form = std::make_unique<PluginForm>(state, applet);
+  state.form->build();
+  state.form->awaitPlacement();
+}
+
+void Draw(LibraryState& state, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height) {
+  state.exchange.PluginPosition = {x, y};
+  if (state.form) state.form->setBounds(x, y, width, height);
+}
+
+}  // namespace tcp

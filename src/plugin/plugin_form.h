@@ -1,0 +1,70 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "platform/timer.h"
+#include "platform/window_system.h"
+#include "plugin/library_state.h"
+#include "tcpsocket/tcp_client.h"
+
+namespace tcp {
+
+// The plug-in form: a borderless window without controls that the plug-in
+// places in the host's window, and the record that owns what lives as long as
+// that window: the placement timer and the TcpClient.
+//
+// Lifecycle: built by SetParentWindow (hidden, parented by the hidden
+// application window PluginApplet); placed as a visible child of HostWindow
+// about 20 ms later; hidden on WM_CLOSE, which also ends ReceiveStream; on
+// WM_DESTROY it releases PluginApplet and HeaderLines, then itself (and with
+// itself the timer and the TcpClient). The library itself never closes or
+// destroys the form, except when it is unloaded while the form exists.
+class PluginForm final : public FormWindowEvents, public TimerSink {
+ public:
+  static constexpr std::uint32_t kPlacementDelayMs = 20;
+  static constexpr std::uint32_t kPlacedStyle = kStyleChild | kStyleClipSiblings | kStyleClipChildren;
+  static constexpr std::uint32_t kPlacedExtendedStyle = kExStyleControlParent;
+
+  PluginForm(LibraryState& state, WindowHandle applet);
+  // Releases what is still held: stops the timer, releases the client without
+  // events, destroys the form window (without reports) and PluginApplet.
+  ~PluginForm() override;
+  PluginForm(const PluginForm&) = delete;
+  PluginForm& operator=(const PluginForm&) = delete;
+
+  // Creates the form window, then the TcpClient, ReceiveStream and HeaderLines.
+  void build();
+  // Gives the window the child styles it keeps inside the host's window, hides
+  // it and starts the placement timer.
+  void awaitPlacement();
+  void setBounds(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height);
+
+  WindowHandle window() const { return formWindow_; }
+
+ private:
+  void timerTick() override;
+  void placementDue() override;
+  void formClosing() override;
+  void formDestroyed() override;
+
+  void stopPlacementTimer();
+
+  LibraryState& state_;
+  WindowSystem& windows_;
+  Timers& timers_;
+  WindowHandle applet_;
+  WindowHandle formWindow_ = 0;
+  TimerId placementTimer_ = 0;
+  std::unique_ptr<TcpClient> client_;
+  // Set by the first tick, so that the timer's thread asks for the placement once.
+  std::atomic<bool> placementRequested_{false};
+};
+
+// SetParentWindow: records HostWindow; builds the form when none exists.
+void SetParentWindow(LibraryState& state, WindowHandle host);
+// Draw: records PluginPosition; moves and sizes the form when it exists.
+void Draw(LibraryState& state, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height);
+
+}  // namespace tcp

@@ -1,0 +1,251 @@
+#include "plugin/plugin_form.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fake_sockets.h"
+#include "fake_timers.h"
+#include "fake_window_system.h"
+
+namespace tcp {
+namespace {
+
+using testing::FakeTimers;
+using testing::FakeWindowSystem;
+using Calls = std::vector<std::string>;
+
+constexpr WindowHandle kHost = 0x500;
+constexpr WindowHandle kOtherHost = 0x600;
+// The handles the fake hands out, in order: PluginApplet, then the form.
+constexpr WindowHandle kApplet = 0x100;
+constexpr WindowHandle kForm = 0x101;
+
+const Calls kBuildCalls = {
+    "CreateFormWindow(\"Form1\", owner 0x100, style 0x88000000, ex 0x0, client 104x47, font \"MS Sans Serif\")"
+    " -> 0x101",
+    "RemoveCloseCommand(0x101)",
+    "SendMessage(0x101, 0x116, 0, 0)",
+    "SetStyle(0x101, 0x46000000)",
+    "SetExtendedStyle(0x101, 0x10000)",
+    "ShowWindow(0x101, SW_HIDE)",
+    "StartPeriodic(20) -> 1",
+};
+
+// The plug-in's state on recording fakes.
+struct Bench {
+  Bench() {
+    state.platform.windows = &windows;
+    state.platform.timers = &timers;
+    state.platform.sockets = &sockets;
+  }
+
+  FormWindowEvents& formEvents() {
+    FormWindowEvents* events = windows.eventsOf(kForm);
+    EXPECT_NE(events, nullptr);
+    return *events;
+  }
+
+  // Builds the form for kHost and forgets the calls that took.
+  void buildForm() {
+    SetParentWindow(state, kHost);
+    windows.calls.clear();
+  }
+
+  // Plays the placement: the timer's tick, then the posted message.
+  void place() {
+    EXPECT_TRUE(timers.tick(1));
+    formEvents().placementDue();
+  }
+
+  FakeWindowSystem windows;
+  FakeTimers timers{windows.calls};
+  testing::FakeSockets sockets;
+  LibraryState state;
+};
+
+class PluginFormTest : public ::testing::Test, protected Bench {};
+
+TEST(PluginFormBuild, FirstSetParentWindowBuildsTheFormInOrder) {
+  struct Case {
+    WindowHandle hostParent;
+    const char* appletCaption;
+  };
+  for (const Case& c : {Case{0, "pluginreal"}, Case{0x400, "pluginedit"}}) {
+    Bench bench;
+    bench.windows.parents[kHost] = c.hostParent;
+
+    SetParentWindow(bench.state, kHost);
+
+    Calls expected = {"GetParent(0x500)", std::string("CreateApplicationWindow(\"") + c.appletCaption + "\") -> 0x100",
+                      "ShowWindow(0x100, SW_HIDE)"};
+    expected.insert(expected.end(), kBuildCalls.begin(), kBuildCalls.end());
+    EXPECT_EQ(bench.windows.calls, expected) << c.appletCaption;
+    EXPECT_EQ(bench.state.exchange.HostWindow, kHost);
+    ASSERT_NE(bench.state.form, nullptr);
+    EXPECT_EQ(bench.state.form->window(), kForm);
+    ASSERT_NE(bench.state.client, nullptr);
+    EXPECT_EQ(bench.state.client->host(), "127.0.0.1");
+    EXPECT_EQ(bench.state.client->port(), 1234);
+  }
+}
+
+TEST_F(PluginFormTest, StreamAndHeaderLinesAreCreatedLastAndEmpty) {
+  state.response.ReceiveBuffer = "arrived before the form";
+  bool streamAtInitMenu = true;
+  bool linesAtInitMenu = true;
+  windows.onSendMessage = [&] {
+    streamAtInitMenu = state.response.ReceiveStreamOpen;
+    linesAtInitMenu = state.response.HeaderLines.has_value();
+  };
+  SetParentWindow(state, kHost);
+  EXPECT_FALSE(streamAtInitMenu);
+  EXPECT_FALSE(linesAtInitMenu);
+  EXPECT_TRUE(state.response.ReceiveStreamOpen);
+  ASSERT_TRUE(state.response.HeaderLines.has_value());
+  EXPECT_TRUE(state.response.HeaderLines->empty());
+  EXPECT_EQ(state.response.ReceiveBuffer, "arrived before the form");
+}
+
+TEST_F(PluginFormTest, FirstTickAsksOnceForThePlacementThatMakesTheFormAVisibleChild) {
+  buildForm();
+  ASSERT_TRUE(timers.tick(1));
+  ASSERT_TRUE(timers.tick(1));
+  EXPECT_EQ(windows.calls, (Calls{"PostMessage(0x101, 0x8001, 0, 0)"}));
+  windows.calls.clear();
+
+  formEvents().placementDue();
+  EXPECT_EQ(windows.calls, (Calls{"StopTimer(1)", "SetParent(0x101, 0x500)", "ShowWindow(0x101, SW_SHOW)"}));
+  EXPECT_FALSE(timers.running(1));
+}
+
+TEST_F(PluginFormTest, LaterSetParentWindowOnlyChangesWhereTheFormGoesAndWhoIsClicked) {
+  buildForm();
+  PluginForm* const form = state.form.get();
+  SetParentWindow(state, kOtherHost);
+  EXPECT_TRUE(windows.calls.empty());
+  EXPECT_EQ(state.form.get(), form);
+  EXPECT_EQ(state.exchange.HostWindow, kOtherHost);
+
+  // The placement reads HostWindow when it happens.
+  place();
+  EXPECT_EQ(windows.calls.at(2), "SetParent(0x101, 0x600)");
+
+  windows.calls.clear();
+  SetParentWindow(state, kHost);
+  EXPECT_TRUE(windows.calls.empty()) << "a placed form stays where it is";
+  EXPECT_EQ(state.exchange.HostWindow, kHost);
+}
+
+TEST_F(PluginFormTest, DrawRecordsThePositionAndMovesTheFormWhenThereIsOne) {
+  Draw(state, 7, 8, 100, 50);
+  EXPECT_TRUE(windows.calls.empty());
+  EXPECT_EQ(state.exchange.PluginPosition.x, 7);
+  EXPECT_EQ(state.exchange.PluginPosition.y, 8);
+
+  buildForm();
+  Draw(state, 10, 20, 300, 40);
+  place();
+  Draw(state, -5, 30, 0, 1);
+  EXPECT_EQ(windows.calls, (Calls{"SetBounds(0x101, 10, 20, 300, 40)", "PostMessage(0x101, 0x8001, 0, 0)",
+                                  "StopTimer(1)", "SetParent(0x101, 0x500)", "ShowWindow(0x101, SW_SHOW)",
+                                  "SetBounds(0x101, -5, 30, 0, 1)"}));
+  EXPECT_EQ(state.exchange.PluginPosition.x, -5);
+  EXPECT_EQ(state.exchange.PluginPosition.y, 30);
+}
+
+TEST_F(PluginFormTest, CloseHidesTheFormAndEndsOnlyTheStream) {
+  buildForm();
+  place();
+  windows.calls.clear();
+  formEvents().formClosing();
+  EXPECT_EQ(windows.calls, (Calls{"ShowWindow(0x101, SW_HIDE)"}));
+  EXPECT_FALSE(state.response.ReceiveStreamOpen);
+  EXPECT_TRUE(state.response.HeaderLines.has_value());
+  ASSERT_NE(state.form, nullptr);
+
+  windows.calls.clear();
+  Draw(state, 1, 2, 3, 4);
+  EXPECT_EQ(windows.calls, (Calls{"SetBounds(0x101, 1, 2, 3, 4)"}));
+}
+
+TEST(PluginFormDestroy, DestroyReleasesAppletLinesAndTheRecord) {
+  struct Case {
+    bool placed;
+    Calls expected;
+  };
+  const Case cases[] = {
+      {true, {"DestroyWindow(0x100)"}},
+      // A form destroyed before its placement also stops the timer.
+      {false, {"DestroyWindow(0x100)", "StopTimer(1)"}},
+  };
+  for (const Case& c : cases) {
+    Bench bench;
+    bench.buildForm();
+    if (c.placed) bench.place();
+    bench.windows.calls.clear();
+    bench.windows.posted.clear();
+
+    bench.formEvents().formDestroyed();
+
+    EXPECT_EQ(bench.windows.calls, c.expected) << "placed " << c.placed;
+    EXPECT_EQ(bench.state.form, nullptr);
+    EXPECT_EQ(bench.state.client, nullptr);
+    EXPECT_FALSE(bench.state.response.HeaderLines.has_value());
+    EXPECT_FALSE(bench.timers.running(1));
+    EXPECT_TRUE(bench.windows.posted.empty()) << "the host hears nothing of it";
+  }
+}
+
+TEST_F(PluginFormTest, AfterTheFormIsGoneDrawOnlyRecordsAndSetParentWindowBuildsAnew) {
+  buildForm();
+  place();
+  formEvents().formDestroyed();
+  windows.calls.clear();
+
+  Draw(state, 3, 4, 5, 6);
+  EXPECT_TRUE(windows.calls.empty());
+  EXPECT_EQ(state.exchange.PluginPosition.y, 4);
+
+  SetParentWindow(state, kOtherHost);
+  ASSERT_NE(state.form, nullptr);
+  EXPECT_EQ(windows.calls.at(1), "CreateApplicationWindow(\"pluginreal\") -> 0x102");
+  EXPECT_TRUE(state.response.HeaderLines.has_value());
+}
+
+TEST(PluginFormRelease, ReleasingALiveFormStopsTheTimerAndDestroysItsWindowsWithoutReports) {
+  struct Case {
+    bool placed;
+    Calls expected;
+  };
+  const Case cases[] = {
+      {false, {"StopTimer(1)", "DestroyFormWindow(0x101)", "DestroyWindow(0x100)"}},
+      {true, {"DestroyFormWindow(0x101)", "DestroyWindow(0x100)"}},
+  };
+  for (const Case& c : cases) {
+    FakeWindowSystem windows;
+    FakeTimers timers{windows.calls};
+    testing::FakeSockets sockets;
+    {
+      LibraryState state;
+      state.platform.windows = &windows;
+      state.platform.timers = &timers;
+      state.platform.sockets = &sockets;
+      SetParentWindow(state, kHost);
+      if (c.placed) {
+        ASSERT_TRUE(timers.tick(1));
+        windows.eventsOf(kForm)->placementDue();
+      }
+      windows.calls.clear();
+      windows.posted.clear();
+    }  // the library's state goes, as at unload
+    EXPECT_EQ(windows.calls, c.expected) << "placed " << c.placed;
+    EXPECT_EQ(windows.eventsOf(kForm), nullptr);
+    EXPECT_TRUE(windows.posted.empty());
+    EXPECT_EQ(sockets.cleanups, sockets.startups) << "the client stopped the socket layer it started";
+  }
+}
+
+}  // namespace
+}  // namespace tcp

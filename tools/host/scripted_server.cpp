@@ -1,0 +1,146 @@
+#include "scripted_server.h"
+
+#include <winsock2.h>
+
+#include <algorithm>
+
+namespace tcphost {
+
+ServerStep sendBytes(std::string bytes) { return {ServerStep::Kind::Send, std::move(bytes)}; }
+ServerStep pause(std::size_t milliseconds) { return {ServerStep::Kind::Pause, {}, milliseconds}; }
+ServerStep readUntil(std::string marker) { return {ServerStep::Kind::ReadUntil, std::move(marker)}; }
+ServerStep readBytes(std::size_t count) { return {ServerStep::Kind::ReadBytes, {}, count}; }
+ServerStep closeGracefully() { return {ServerStep::Kind::Close, {}, 0}; }
+ServerStep resetConnection() { return {ServerStep::Kind::Reset, {}, 0}; }
+
+namespace {
+
+struct SocketLayer {
+  SocketLayer() {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+  }
+  ~SocketLayer() { WSACleanup(); }
+};
+
+sockaddr_in loopback(std::uint16_t port) {
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
+  return address;
+}
+
+std::uint16_t boundPort(SOCKET socket) {
+  sockaddr_in address = {};
+  int length = sizeof address;
+  getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
+  return ntohs(address.sin_port);
+}
+
+bool sendAll(SOCKET socket, const std::string& bytes) {
+  std::size_t sent = 0;
+  while (sent < bytes.size()) {
+    const int piece = static_cast<int>(std::min<std::size_t>(bytes.size() - sent, 1 << 20));
+    const int result = send(socket, bytes.data() + sent, piece, 0);
+    if (result <= 0) return false;
+    sent += static_cast<std::size_t>(result);
+  }
+  return true;
+}
+
+}  // namespace
+
+ScriptedServer::ScriptedServer(std::vector<ServerStep> script, int connections, int timeoutMs)
+    : script_(std::move(script)), connections_(connections), timeoutMs_(timeoutMs) {
+  static SocketLayer layer;
+  const SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  const sockaddr_in address = loopback(0);
+  bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  listen(listener, 4);
+  listener_ = static_cast<std::uintptr_t>(listener);
+  port_ = boundPort(listener);
+  thread_ = std::thread([this] { run(); });
+}
+
+ScriptedServer::~ScriptedServer() { join(); }
+
+void ScriptedServer::join() {
+  if (thread_.joinable()) thread_.join();
+}
+
+void ScriptedServer::run() {
+  const SOCKET listener = static_cast<SOCKET>(listener_);
+  for (int i = 0; i < connections_; ++i) {
+    fd_set ready;
+    FD_ZERO(&ready);
+    FD_SET(listener, &ready);
+    timeval wait = {timeoutMs_ / 1000, (timeoutMs_ % 1000) * 1000};
+    if (select(0, &ready, nullptr, nullptr, &wait) != 1) break;
+    const SOCKET connection = accept(listener, nullptr, nullptr);
+    if (connection == INVALID_SOCKET) break;
+    ++accepted_;
+    serve(static_cast<std::uintptr_t>(connection));
+  }
+  closesocket(listener);
+}
+
+void ScriptedServer::serve(std::uintptr_t handle) {
+  const SOCKET connection = static_cast<SOCKET>(handle);
+  const DWORD timeout = static_cast<DWORD>(timeoutMs_);
+  setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+  bool open = true;
+  std::string pending;
+  char buffer[65536];
+  const auto readMore = [&]() {
+    const int count = recv(connection, buffer, sizeof buffer, 0);
+    if (count <= 0) return false;
+    pending.append(buffer, static_cast<std::size_t>(count));
+    received_.append(buffer, static_cast<std::size_t>(count));
+    return true;
+  };
+  for (const ServerStep& step : script_) {
+    if (!open) break;
+    switch (step.kind) {
+      case ServerStep::Kind::Send:
+        open = sendAll(connection, step.bytes);
+        break;
+      case ServerStep::Kind::Pause:
+        Sleep(static_cast<DWORD>(step.count));
+        break;
+      case ServerStep::Kind::ReadUntil:
+        while (open && pending.find(step.bytes) == std::string::npos) open = readMore();
+        if (open) pending.erase(0, pending.find(step.bytes) + step.bytes.size());
+        break;
+      case ServerStep::Kind::ReadBytes:
+        while (open && pending.size() < step.count) open = readMore();
+        if (open) pending.erase(0, step.count);
+        break;
+      case ServerStep::Kind::Close:
+        shutdown(connection, SD_SEND);
+        while (readMore()) {
+        }
+        open = false;
+        break;
+      case ServerStep::Kind::Reset: {
+        const linger abort = {1, 0};
+        setsockopt(connection, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort), sizeof abort);
+        open = false;
+        break;
+      }
+    }
+  }
+  closesocket(connection);
+}
+
+std::uint16_t ScriptedServer::closedPort() {
+  static SocketLayer layer;
+  const SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  const sockaddr_in address = loopback(0);
+  bind(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  const std::uint16_t port = boundPort(probe);
+  closesocket(probe);
+  return port;
+}
+
+}  // namespace tcphost

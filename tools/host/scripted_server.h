@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tcphost {
+
+// One step of what a test server does with a connection.
+struct ServerStep {
+  enum class Kind { Send, Pause, ReadUntil, ReadBytes, Close, Reset };
+  Kind kind;
+  std::string bytes;       // Send: what to send; ReadUntil: the marker
+  std::size_t count = 0;   // ReadBytes: how many; Pause: milliseconds
+};
+
+ServerStep sendBytes(std::string bytes);
+ServerStep pause(std::size_t milliseconds);
+ServerStep readUntil(std::string marker);
+ServerStep readBytes(std::size_t count);
+ServerStep closeGracefully();
+ServerStep resetConnection();
+
+// A server on 127.0.0.1 at a port the system picks, run on a thread of its
+// own: it accepts up to `connections` connections one after the other and
+// plays the script on each. Every wait is bounded, so a test that goes wrong
+// fails instead of hanging.
+class ScriptedServer {
+ public:
+  explicit ScriptedServer(std::vector<ServerStep> script, int connections = 1, int timeoutMs = 15000);
+  ~ScriptedServer();
+  ScriptedServer(const ScriptedServer&) = delete;
+  ScriptedServer& operator=(const ScriptedServer&) = delete;
+
+  std::uint16_t port() const { return port_; }
+  // Waits for the thread to finish; then received() holds every byte read.
+  void join();
+  const std::string& received() const { return received_; }
+  int accepted() const { return accepted_; }
+
+  // A loopback port on which nothing listens.
+  static std::uint16_t closedPort();
+
+ private:
+  void run();
+  void serve(std::uintptr_t connection);
+
+  std::vector<ServerStep> script_;
+  int connections_;
+  int timeoutMs_;
+  std::uintptr_t listener_;
+  std::uint16_t port_ = 0;
+  std::string received_;
+  int accepted_ = 0;
+  std::thread thread_;
+};
+
+}  // namespace tcphost
