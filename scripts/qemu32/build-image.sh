@@ -49,6 +49,8 @@ in_root apt-get install -y -q --no-install-recommends \
   { tail -20 "$work/apt.log"; echo "qemu32: installing the guest's packages failed"; exit 1; }
 sed -i 's/^# *ru_RU.UTF-8 UTF-8/ru_RU.UTF-8 UTF-8/' "$root/etc/locale.gen"
 in_root locale-gen >/dev/null
+printf '127.0.0.1\tlocalhost\n::1\t\tlocalhost ip6-localhost ip6-loopback\n' >"$root/etc/hosts"
+echo guest >"$root/etc/hostname"
 in_root apt-get clean
 install -m 755 "$QEMU32_DIR/guest-init.sh" "$root/usr/local/sbin/tcpplug-guest"
 cp "$root"/boot/vmlinuz-* "$work/vmlinuz"

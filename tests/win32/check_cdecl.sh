@@ -14,7 +14,7 @@ if "$objdump" -p "$dll" | grep -Eq '\] [A-Za-z_0-9]+@[0-9]+$'; then
 fi
 checked=0
 while read -r _ name; do
-  body=$("$objdump" -d --no-show-raw-insn --disassemble="_$name" "$dll" 2>/dev/null | awk '/^ +[0-9a-f]+:/')
+  body=$("$objdump" -d --no-show-raw-insn --disassemble="_$name" "$dll" 2>/dev/null | awk '/^ *[0-9a-f]+:\t/')
   [ -n "$body" ] || continue
   checked=$((checked + 1))
   if grep -Eq 'ret +\$' <<< "$body"; then
