@@ -14,7 +14,5 @@ done
 echo "=== tcphost with dist/x64/tcp.dll under Wine"
 (cd dist/x64 && ../../scripts/with-wine.sh ../../scripts/wine-run.sh tcphost.exe tcp.dll)
 
-if [ -x scripts/qemu32/run-demo.sh ]; then
-  echo "=== tcphost with dist/x86/tcp.dll in the emulated 32-bit machine"
-  scripts/qemu32/run-demo.sh
-fi
+echo "=== tcphost with dist/x86/tcp.dll under 32-bit Wine in the emulated machine"
+scripts/qemu32/run-demo.sh

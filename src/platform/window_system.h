@@ -27,7 +27,7 @@ constexpr std::uint32_t kExStyleControlParent = 0x00010000;
 enum class ShowCommand : int { Hide = 0, Show = 5 };
 
 // The plug-in form's window as it is created.
-struct FormWindowSpec {
+struct FormWindowLayout {
   std::string caption;
   // The window the form belongs to until it is placed in the host's window.
   WindowHandle owner = 0;
@@ -75,7 +75,7 @@ class WindowSystem {
   virtual WindowHandle getParent(WindowHandle window) = 0;
   // Creates a form window of the given client size; from then on its close,
   // destroy and placement messages reach events.
-  virtual WindowHandle createFormWindow(const FormWindowSpec& spec, FormWindowEvents& events) = 0;
+  virtual WindowHandle createFormWindow(const FormWindowLayout& layout, FormWindowEvents& events) = 0;
   // Detaches the form window's events first, then destroys the window, so
   // that the destruction reports nothing.
   virtual void destroyFormWindow(WindowHandle form) = 0;

@@ -14,16 +14,16 @@ constexpr char kTopLevelHostCaption[] = "pluginreal";
 
 // The form as it is created: disabled, a popup without border, caption bar or
 // window-menu button, 104 x 47 inside.
-FormWindowSpec formWindowSpec(WindowHandle applet) {
-  FormWindowSpec spec;
-  spec.caption = "Form1";
-  spec.owner = applet;
-  spec.style = kStylePopup | kStyleDisabled;
-  spec.extendedStyle = 0;
-  spec.clientWidth = 104;
-  spec.clientHeight = 47;
-  spec.fontFace = "MS Sans Serif";
-  return spec;
+FormWindowLayout formWindowLayout(WindowHandle applet) {
+  FormWindowLayout layout;
+  layout.caption = "Form1";
+  layout.owner = applet;
+  layout.style = kStylePopup | kStyleDisabled;
+  layout.extendedStyle = 0;
+  layout.clientWidth = 104;
+  layout.clientHeight = 47;
+  layout.fontFace = "MS Sans Serif";
+  return layout;
 }
 
 }  // namespace
@@ -40,7 +40,7 @@ PluginForm::~PluginForm() {
 }
 
 void PluginForm::build() {
-  formWindow_ = windows_.createFormWindow(formWindowSpec(applet_), *this);
+  formWindow_ = windows_.createFormWindow(formWindowLayout(applet_), *this);
   windows_.removeCloseCommand(formWindow_);
   client_ = CreateConnectionClient(state_);
   state_.client = client_.get();

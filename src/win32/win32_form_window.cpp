@@ -65,18 +65,18 @@ HFONT createFont(const std::string& face) {
 
 }  // namespace
 
-HWND createFormWindow(const FormWindowSpec& spec, FormWindowEvents& events) {
+HWND createFormWindow(const FormWindowLayout& layout, FormWindowEvents& events) {
   registerFormClass();
-  const DWORD style = spec.style;
-  const DWORD extendedStyle = spec.extendedStyle;
-  RECT bounds = {0, 0, spec.clientWidth, spec.clientHeight};
+  const DWORD style = layout.style;
+  const DWORD extendedStyle = layout.extendedStyle;
+  RECT bounds = {0, 0, layout.clientWidth, layout.clientHeight};
   AdjustWindowRectEx(&bounds, style, FALSE, extendedStyle);
-  HWND window = CreateWindowExA(extendedStyle, kFormClass, spec.caption.c_str(), style, 0, 0,
+  HWND window = CreateWindowExA(extendedStyle, kFormClass, layout.caption.c_str(), style, 0, 0,
                                 bounds.right - bounds.left, bounds.bottom - bounds.top,
-                                reinterpret_cast<HWND>(spec.owner), nullptr, thisModule(), nullptr);
+                                reinterpret_cast<HWND>(layout.owner), nullptr, thisModule(), nullptr);
   if (!window) return nullptr;
   SetWindowLongPtrA(window, GWLP_USERDATA,
-                    reinterpret_cast<LONG_PTR>(new FormWindowData{&events, createFont(spec.fontFace)}));
+                    reinterpret_cast<LONG_PTR>(new FormWindowData{&events, createFont(layout.fontFace)}));
   SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(formProcedure));
   return window;
 }

@@ -55,8 +55,8 @@ class Win32WindowSystem final : public WindowSystem {
 
   WindowHandle getParent(WindowHandle window) override { return toHandle(GetParent(toHwnd(window))); }
 
-  WindowHandle createFormWindow(const FormWindowSpec& spec, FormWindowEvents& events) override {
-    return toHandle(win32::createFormWindow(spec, events));
+  WindowHandle createFormWindow(const FormWindowLayout& layout, FormWindowEvents& events) override {
+    return toHandle(win32::createFormWindow(layout, events));
   }
 
   void destroyFormWindow(WindowHandle form) override { win32::destroyFormWindow(toHwnd(form)); }

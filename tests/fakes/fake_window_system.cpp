@@ -58,12 +58,12 @@ WindowHandle FakeWindowSystem::getParent(WindowHandle window) {
   return found == parents.end() ? 0 : found->second;
 }
 
-WindowHandle FakeWindowSystem::createFormWindow(const FormWindowSpec& spec, FormWindowEvents& events) {
+WindowHandle FakeWindowSystem::createFormWindow(const FormWindowLayout& layout, FormWindowEvents& events) {
   const WindowHandle window = nextWindow_++;
-  calls.push_back("CreateFormWindow(" + quoted(spec.caption) + ", owner " + hex(spec.owner) + ", style " +
-                  hex(spec.style) + ", ex " + hex(spec.extendedStyle) + ", client " +
-                  std::to_string(spec.clientWidth) + "x" + std::to_string(spec.clientHeight) + ", font " +
-                  quoted(spec.fontFace) + ") -> " + hex(window));
+  calls.push_back("CreateFormWindow(" + quoted(layout.caption) + ", owner " + hex(layout.owner) + ", style " +
+                  hex(layout.style) + ", ex " + hex(layout.extendedStyle) + ", client " +
+                  std::to_string(layout.clientWidth) + "x" + std::to_string(layout.clientHeight) + ", font " +
+                  quoted(layout.fontFace) + ") -> " + hex(window));
   formEvents_[window] = &events;
   return window;
 }

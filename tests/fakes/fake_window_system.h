@@ -38,7 +38,7 @@ class FakeWindowSystem : public WindowSystem {
   void destroyWindow(WindowHandle window) override;
   void showMessageBox(WindowHandle owner, const std::string& title, const std::string& text) override;
   WindowHandle getParent(WindowHandle window) override;
-  WindowHandle createFormWindow(const FormWindowSpec& spec, FormWindowEvents& events) override;
+  WindowHandle createFormWindow(const FormWindowLayout& layout, FormWindowEvents& events) override;
   void destroyFormWindow(WindowHandle form) override;
   void removeCloseCommand(WindowHandle window) override;
   void setStyle(WindowHandle window, std::uint32_t style) override;
