@@ -15,9 +15,6 @@ struct ResponseState {
   // commands read and as the receive stream that the file and chunk commands
   // read: the two always hold the same bytes, so they are stored once.
   std::string ReceiveBuffer;
-  // Whether the receive stream exists: from the form's creation until the form
-  // window receives its close message.
-  bool ReceiveStreamOpen = false;
   // The declared length of the current response; always a whole number.
   double ResponseLength = 0;
   // True from sendc until the declared length has been read.

@@ -45,7 +45,6 @@ void PluginForm::build() {
   client_ = CreateConnectionClient(state_);
   state_.client = client_.get();
   windows_.sendMessage(formWindow_, kInitMenu, 0, 0);
-  state_.response.ReceiveStreamOpen = true;
   state_.response.HeaderLines.emplace();
 }
 
@@ -78,9 +77,8 @@ void PluginForm::placementDue() {
 }
 
 // A close hides the form; the window, its connection and the received bytes
-// stay, but ReceiveStream ends.
+// stay, and the commands go on working on them.
 void PluginForm::formClosing() {
-  state_.response.ReceiveStreamOpen = false;
   windows_.showWindow(formWindow_, ShowCommand::Hide);
 }
 

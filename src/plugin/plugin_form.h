@@ -17,7 +17,7 @@ namespace tcp {
 //
 // Lifecycle: built by SetParentWindow (hidden, parented by the hidden
 // application window PluginApplet); placed as a visible child of HostWindow
-// about 20 ms later; hidden on WM_CLOSE, which also ends ReceiveStream; on
+// about 20 ms later; hidden on WM_CLOSE, which keeps everything else; on
 // WM_DESTROY it releases PluginApplet and HeaderLines, then itself (and with
 // itself the timer and the TcpClient). The library itself never closes or
 // destroys the form, except when it is unloaded while the form exists.
@@ -34,7 +34,7 @@ class PluginForm final : public FormWindowEvents, public TimerSink {
   PluginForm(const PluginForm&) = delete;
   PluginForm& operator=(const PluginForm&) = delete;
 
-  // Creates the form window, then the TcpClient, ReceiveStream and HeaderLines.
+  // Creates the form window, then the TcpClient and HeaderLines.
   void build();
   // Gives the window the child styles it keeps inside the host's window, hides
   // it and starts the placement timer.

@@ -24,10 +24,15 @@ void detach() {
   tcp::win32::unregisterApplicationClass();
 }
 
+// At process exit the system takes the windows and sockets down itself, and
+// other threads are already gone: a form still alive is left to it rather
+// than released from under the loader lock.
+void abandonAtExit() { static_cast<void>(tcp::library().form.release()); }
+
 }  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) attach();
-  if (reason == DLL_PROCESS_DETACH && reserved == nullptr) detach();
+  if (reason == DLL_PROCESS_DETACH) reserved == nullptr ? detach() : abandonAtExit();
   return TRUE;
 }

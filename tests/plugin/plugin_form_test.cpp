@@ -91,18 +91,12 @@ TEST(PluginFormBuild, FirstSetParentWindowBuildsTheFormInOrder) {
   }
 }
 
-TEST_F(PluginFormTest, StreamAndHeaderLinesAreCreatedLastAndEmpty) {
+TEST_F(PluginFormTest, HeaderLinesAreCreatedLastAndEmpty) {
   state.response.ReceiveBuffer = "arrived before the form";
-  bool streamAtInitMenu = true;
   bool linesAtInitMenu = true;
-  windows.onSendMessage = [&] {
-    streamAtInitMenu = state.response.ReceiveStreamOpen;
-    linesAtInitMenu = state.response.HeaderLines.has_value();
-  };
+  windows.onSendMessage = [&] { linesAtInitMenu = state.response.HeaderLines.has_value(); };
   SetParentWindow(state, kHost);
-  EXPECT_FALSE(streamAtInitMenu);
   EXPECT_FALSE(linesAtInitMenu);
-  EXPECT_TRUE(state.response.ReceiveStreamOpen);
   ASSERT_TRUE(state.response.HeaderLines.has_value());
   EXPECT_TRUE(state.response.HeaderLines->empty());
   EXPECT_EQ(state.response.ReceiveBuffer, "arrived before the form");
@@ -155,14 +149,14 @@ TEST_F(PluginFormTest, DrawRecordsThePositionAndMovesTheFormWhenThereIsOne) {
   EXPECT_EQ(state.exchange.PluginPosition.y, 30);
 }
 
-TEST_F(PluginFormTest, CloseHidesTheFormAndEndsOnlyTheStream) {
+TEST_F(PluginFormTest, CloseHidesTheFormAndKeepsEverythingElse) {
   buildForm();
   place();
   windows.calls.clear();
   formEvents().formClosing();
   EXPECT_EQ(windows.calls, (Calls{"ShowWindow(0x101, SW_HIDE)"}));
-  EXPECT_FALSE(state.response.ReceiveStreamOpen);
   EXPECT_TRUE(state.response.HeaderLines.has_value());
+  EXPECT_NE(state.client, nullptr);
   ASSERT_NE(state.form, nullptr);
 
   windows.calls.clear();
