@@ -38,7 +38,7 @@ run_stage() {
 }
 
 build() {
-  cmake --preset "$1" >/dev/null && cmake --build --preset "$1"
+  cmake --preset "$1" && cmake --build --preset "$1"
 }
 
 run_stage "native: build" build native
