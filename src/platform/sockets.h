@@ -53,6 +53,8 @@ class SocketSystem {
   // A hidden window that hands every message to sink, and its destruction.
   virtual WindowHandle createSocketWindow(SocketMessageSink& sink) = 0;
   virtual void destroySocketWindow(WindowHandle window) = 0;
+  // Removes the messages of that number still queued for window, unhandled.
+  virtual void dropQueuedMessages(WindowHandle window, std::uint32_t message) = 0;
 };
 
 }  // namespace tcp

@@ -6,8 +6,11 @@ namespace tcp {
 
 // Only the current socket's messages count: one closed since may still have
 // messages queued, and they must not act on a newer connection or on none.
+// Each step that raises events may let a handler close or replace the socket;
+// the rest of the message then no longer applies.
 std::intptr_t TcpClient::HandleMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
   if (destroying_ || message != kSocketMessage || Socket_ == kNoSocket || wParam != Socket_) return 0;
+  const SocketHandle socket = Socket_;
   const auto value = static_cast<std::uint32_t>(lParam);
   const std::uint32_t event = value & 0xFFFF;
   const int error = static_cast<int>(value >> 16);
@@ -15,9 +18,13 @@ std::intptr_t TcpClient::HandleMessage(std::uint32_t message, std::uintptr_t wPa
     // The close can overtake data not yet read: take that in first.
     while (Connected_ && readAvailable()) {
     }
+    if (Socket_ != socket) return 0;
   }
-  if (error > 10000) handleSocketError(error);
-  if (event == kSocketClose) handleClose();
+  if (error > 10000) {
+    handleSocketError(socket, error);
+    if (Socket_ != socket) return 0;
+  }
+  if (event == kSocketClose) handleClose(socket);
   if (error > 10000) return 0;
   if (event == kSocketConnect) {
     Connected_ = true;
@@ -31,18 +38,21 @@ std::intptr_t TcpClient::HandleMessage(std::uint32_t message, std::uintptr_t wPa
   return 0;
 }
 
-void TcpClient::handleSocketError(int code) {
+void TcpClient::handleSocketError(SocketHandle socket, int code) {
   sockets_.setLastError(code);
   CheckResult(kSocketError);
+  if (Socket_ != socket) return;
   if (Connecting_) CloseSocket();
   Connecting_ = false;
 }
 
-void TcpClient::handleClose() {
+// OnDisconnect comes before the socket is closed; a handler that connects
+// again keeps its new socket.
+void TcpClient::handleClose(SocketHandle socket) {
   Connected_ = false;
   Connecting_ = false;
   raise(OnDisconnect);
-  CloseSocket();
+  if (Socket_ == socket) CloseSocket();
 }
 
 // One read of what the platform says can be taken at once, at most the

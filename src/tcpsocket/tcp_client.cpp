@@ -47,41 +47,56 @@ bool TcpClient::CheckResult(std::int32_t result) {
   return true;
 }
 
-// Closing drops whatever still waited to be sent on that socket.
+// Closing drops whatever still waited to be sent on that socket, and the
+// socket's messages still queued: the system may give the next socket the
+// same handle, and the client has one socket at a time, so every socket
+// message queued now concerns the closed one.
 void TcpClient::CloseSocket() {
   if (Socket_ == kNoSocket) return;
   CheckResult(sockets_.close(Socket_));
   Socket_ = kNoSocket;
   queue_.clear();
+  if (Window_) sockets_.dropQueuedMessages(Window_, kSocketMessage);
 }
 
+// The flags change before any event, so that a handler finds the client
+// Closed and may connect again.
 void TcpClient::Disconnect() {
   if (Socket_ == kNoSocket) return;
-  CloseSocket();
-  if (Connected_) {
-    Connected_ = false;
-    raise(OnDisconnect);
-  }
+  const bool wasConnected = Connected_;
+  Connected_ = false;
   Connecting_ = false;
+  CloseSocket();
+  if (wasConnected) raise(OnDisconnect);
 }
 
 // A host that is not a dotted address fails before any socket exists, with
-// the error an invalid argument gives.
+// the error an invalid argument gives. A socket whose events cannot reach the
+// window would never report the connect: that counts as a failed connect.
 void TcpClient::Connect() {
   Disconnect();
+  if (Socket_ != kNoSocket) return;  // a disconnect handler has connected again
   const std::optional<std::uint32_t> address = sockets_.parseAddress(Host_);
   if (!address) {
     sockets_.setLastError(kInvalidArgument);
     CheckResult(kSocketError);
     return;
   }
-  Socket_ = sockets_.openStream();
-  if (CheckResult(Socket_ == kNoSocket ? kSocketError : 0)) return;
+  const SocketHandle socket = sockets_.openStream();
+  if (CheckResult(socket == kNoSocket ? kSocketError : 0)) return;
+  Socket_ = socket;
+  Connecting_ = true;
   if (!Window_) Window_ = sockets_.createSocketWindow(*this);
-  sockets_.selectEvents(Socket_, Window_, kSocketMessage, kSocketEventMask);
-  const bool failed = CheckResult(sockets_.connect(Socket_, *address, Port_));
-  Connecting_ = !failed;
-  if (failed) CloseSocket();
+  if (CheckResult(sockets_.selectEvents(socket, Window_, kSocketMessage, kSocketEventMask)) ||
+      CheckResult(sockets_.connect(socket, *address, Port_)))
+    abandonConnect(socket);
+}
+
+// Unless a handler of the failure has already moved on to another socket.
+void TcpClient::abandonConnect(SocketHandle socket) {
+  if (Socket_ != socket) return;
+  Connecting_ = false;
+  CloseSocket();
 }
 
 }  // namespace tcp

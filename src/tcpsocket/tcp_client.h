@@ -29,22 +29,11 @@ inline constexpr int kInvalidArgument = 10022;
 // The text of a Windows Sockets error code; "WSAEUNKNOWN" for codes not listed.
 std::string ErrorName(std::int32_t code);
 
-// An asynchronous IPv4 TCP client driven by its socket window's messages.
-//
-//   state       Socket   Connecting  Connected
-//   Closed      none     false       false
-//   Connecting  open     true        false
-//   Connected   open     false       true
-//
-// Closed -> Connecting: Connect with no failure.
-// Connecting -> Connected: connect event without error (OnConnect).
-// Connecting -> Closed: connect event with an error (OnError only), Disconnect
-//   (no event), Connect (restarts).
-// Connected -> Closed: close event (OnError first when it carries one, then
-//   OnDisconnect), Disconnect (OnDisconnect), Connect (OnDisconnect, then a new
-//   connect).
-//
-// All of it runs on the thread that handles the socket window's messages.
+// An asynchronous IPv4 TCP client driven by its socket window's messages; its
+// states are tabled beside the fields that hold them. All of it runs on the
+// thread that handles the socket window's messages. Event handlers may call
+// back into the client (even Connect again): a message stops acting once a
+// handler has closed or replaced the socket it concerns.
 class TcpClient final : public SocketMessageSink {
  public:
   static constexpr std::size_t kBufferSize = 1048576;
@@ -67,7 +56,7 @@ class TcpClient final : public SocketMessageSink {
   ReadEvent OnRead;
 
   void setPort(std::uint16_t port) { Port_ = port; }
-  // The port connected to: while Connected, the connection's local port.
+  // The port to connect to; while Connected, the connection's local port.
   // Reading it never changes the port the next Connect uses.
   std::uint16_t port();
   void setHost(std::string host) { Host_ = std::move(host); }
@@ -93,18 +82,34 @@ class TcpClient final : public SocketMessageSink {
  private:
   void raise(const Event& event);
   void reportError(int code);
-  void handleSocketError(int code);
-  void handleClose();
+  void handleSocketError(SocketHandle socket, int code);
+  void handleClose(SocketHandle socket);
+  void abandonConnect(SocketHandle socket);
   bool readAvailable();
   void sendQueued();
 
   SocketSystem& sockets_;
   MessageBox messageBox_;
+  // The hidden window, made by the first Connect and kept for later ones.
   WindowHandle Window_ = 0;
-  bool Connecting_ = false;
   std::uint16_t Port_ = 0;
+  //   state       Socket_   Connecting_  Connected_
+  //   Closed      none      false        false
+  //   Connecting  open      true         false
+  //   Connected   open      false        true
+  //
+  // Closed -> Connecting: Connect with no failure.
+  // Connecting -> Connected: connect event without error (OnConnect).
+  // Connecting -> Closed: connect event with an error (OnError only),
+  //   Disconnect (no event), Connect (restarts).
+  // Connected -> Closed: close event (OnRead for bytes still readable, OnError
+  //   when it carries an error, then OnDisconnect), Disconnect (OnDisconnect),
+  //   Connect (OnDisconnect, then a new connect).
   SocketHandle Socket_ = kNoSocket;
+  bool Connecting_ = false;
   bool Connected_ = false;
+  // Held for the whole read path, OnRead included, and inside Receive; the
+  // same thread may take it again.
   std::recursive_mutex Guard_;
   std::string Host_;
   SendQueue queue_;

@@ -36,8 +36,10 @@ class Win32Sockets final : public SocketSystem {
   }
 
   // inet_addr gives all ones both for text it cannot parse and for the one
-  // address whose bits are all ones.
+  // address whose bits are all ones. It would stop at a zero byte, so text
+  // that holds one is no address.
   std::optional<std::uint32_t> parseAddress(const std::string& dotted) override {
+    if (dotted.find('\0') != std::string::npos) return std::nullopt;
     const unsigned long address = inet_addr(dotted.c_str());
     if (address == INADDR_NONE && dotted != "255.255.255.255") return std::nullopt;
     return static_cast<std::uint32_t>(address);
@@ -75,7 +77,9 @@ class Win32Sockets final : public SocketSystem {
   int lastError() override { return WSAGetLastError(); }
   void setLastError(int code) override { WSASetLastError(code); }
 
+  // A name that holds a zero byte is no name: the lookup would stop there.
   std::string lookUpHost(const std::string& name) override {
+    if (name.find('\0') != std::string::npos) return {};
     const hostent* entry = gethostbyname(name.c_str());
     if (!entry || !entry->h_addr_list || !entry->h_addr_list[0]) return {};
     in_addr address;
@@ -85,6 +89,15 @@ class Win32Sockets final : public SocketSystem {
 
   WindowHandle createSocketWindow(SocketMessageSink& sink) override { return CreateSocketWindow(sink); }
   void destroySocketWindow(WindowHandle window) override { DestroySocketWindow(window); }
+
+  // Only posted messages are taken: nothing sent to this thread's windows
+  // runs from here.
+  void dropQueuedMessages(WindowHandle window, std::uint32_t message) override {
+    MSG queued;
+    while (PeekMessageA(&queued, reinterpret_cast<HWND>(window), message, message,
+                        PM_REMOVE | PM_NOYIELD | PM_QS_POSTMESSAGE)) {
+    }
+  }
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -21,9 +22,12 @@ class ReadingHost : public testing::FakeWindowSystem {
   explicit ReadingHost(LibraryState& state) : state_(state) {}
   void postMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override {
     FakeWindowSystem::postMessage(window, message, wParam, lParam);
-    if (message == kLeftButtonUp) seen.emplace_back(state_.exchange.ExchangeValue, state_.exchange.ExchangeText);
+    if (message != kLeftButtonUp) return;
+    seen.emplace_back(state_.exchange.ExchangeValue, state_.exchange.ExchangeText);
+    if (onClick) onClick();
   }
   std::vector<std::pair<std::int32_t, std::string>> seen;
+  std::function<void()> onClick;
 
  private:
   LibraryState& state_;
@@ -94,7 +98,8 @@ TEST_F(ConnectionTest, SethostReportsTheAddressOrNoIp) {
     EXPECT_EQ(host.seen, (std::vector<std::pair<std::int32_t, std::string>>{expected})) << name;
   }
   EXPECT_EQ(client->host(), "10.0.0.7") << "a failed lookup keeps the host";
-  EXPECT_EQ(sockets.startups, sockets.cleanups - 0 + 1) << "each lookup starts and stops the socket layer once";
+  EXPECT_EQ(sockets.startups, 1 + 3) << "the client's start, then one per lookup";
+  EXPECT_EQ(sockets.cleanups, 3) << "each lookup stops the socket layer it started";
 }
 
 TEST_F(ConnectionTest, ReadsTheDeclaredLengthWhereverThePiecesAreCut) {
@@ -124,6 +129,9 @@ TEST_F(ConnectionTest, ReadsTheDeclaredLengthWhereverThePiecesAreCut) {
       EXPECT_EQ(state.response.ResponseLength, c.length) << c.name << ", cut at " << cut;
       EXPECT_FALSE(state.response.LengthPending) << c.name << ", cut at " << cut;
     }
+    send("GET / HTTP/1.1\r\n\r\n");
+    for (char byte : c.response) arrive(std::string(1, byte));
+    EXPECT_EQ(state.response.ResponseLength, c.length) << c.name << ", byte by byte";
   }
 }
 
@@ -208,6 +216,19 @@ TEST_F(ConnectionTest, EventsBecomeCodesAndClicks) {
       {2, disconnected}, {3, "\xce\xf8\xe8\xe1\xea\xe0"}};
   EXPECT_EQ(host.seen, expected);
   EXPECT_EQ(state.response.ReceiveBuffer, "") << "sendc emptied what the close event brought";
+}
+
+TEST_F(ConnectionTest, BytesStillReadableAtTheCloseLandBeforeTheDisconnectIsReported) {
+  createClient();
+  connectNow();
+  send("GET / HTTP/1.1\r\n\r\n");
+  std::vector<std::pair<std::int32_t, std::size_t>> buffered;
+  host.onClick = [&] { buffered.emplace_back(state.exchange.ExchangeValue, state.response.ReceiveBuffer.size()); };
+  sockets.incoming = "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nbody";
+  sockets.deliver(kSocketClose);
+  const std::vector<std::pair<std::int32_t, std::size_t>> expected = {{4, 42}, {2, 42}};
+  EXPECT_EQ(buffered, expected);
+  EXPECT_EQ(run(recev), "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nbody");
 }
 
 TEST_F(ConnectionTest, CommandsWithoutAClientLeaveTheSlotsAlone) {

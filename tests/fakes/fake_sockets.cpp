@@ -29,7 +29,7 @@ SocketHandle FakeSockets::openStream() {
     lastError_ = openError;
     return kNoSocket;
   }
-  current = nextSocket_++;
+  current = reuseHandles ? nextSocket_ : nextSocket_++;
   return current;
 }
 
@@ -37,7 +37,7 @@ int FakeSockets::selectEvents(SocketHandle, WindowHandle target, std::uint32_t m
   std::ostringstream call;
   call << "select " << target << " " << message << " " << events;
   calls.push_back(call.str());
-  return 0;
+  return selectError ? fail(selectError) : 0;
 }
 
 std::optional<std::uint32_t> FakeSockets::parseAddress(const std::string& dotted) {
@@ -120,7 +120,21 @@ void FakeSockets::destroySocketWindow(WindowHandle) {
   sink = nullptr;
 }
 
+void FakeSockets::dropQueuedMessages(WindowHandle, std::uint32_t message) {
+  if (message == 0x0401) queued_.clear();
+}
+
 void FakeSockets::deliver(std::uint32_t event, int error) { deliverFor(current, event, error); }
+
+void FakeSockets::post(std::uint32_t event, int error) { queued_.push_back({current, event, error}); }
+
+void FakeSockets::pump() {
+  while (!queued_.empty()) {
+    const Message message = queued_.front();
+    queued_.pop_front();
+    deliverFor(message.socket, message.event, message.error);
+  }
+}
 
 void FakeSockets::deliverFor(SocketHandle socket, std::uint32_t event, int error) {
   if (!sink) return;

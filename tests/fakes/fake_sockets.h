@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <string>
 #include <vector>
@@ -30,21 +31,28 @@ class FakeSockets : public SocketSystem {
   std::string lookUpHost(const std::string& name) override;
   WindowHandle createSocketWindow(SocketMessageSink& sink) override;
   void destroySocketWindow(WindowHandle window) override;
+  void dropQueuedMessages(WindowHandle window, std::uint32_t message) override;
 
   // Delivers a socket message for socket (the current one by default).
   void deliver(std::uint32_t event, int error = 0);
   void deliverFor(SocketHandle socket, std::uint32_t event, int error = 0);
+  // Queues a message for the current socket, as the system posts it; pump
+  // delivers what is still queued, in order.
+  void post(std::uint32_t event, int error = 0);
+  void pump();
 
   // Settings of the peer and the platform.
   int startupResult = 0;
   int cleanupResult = 0;
   int openError = 0;        // openStream fails with this code when not 0
   int connectError = 10035; // connect's error: would-block by default
+  int selectError = 0;      // selectEvents fails with this code when not 0
   int closeError = 0;
   int receiveError = 0;
   std::size_t sendLimit = SIZE_MAX;
   int sendBlocksAfter = -1;  // calls that succeed before sends fail with would-block
   int sendError = 0;         // every send fails with this code when not 0
+  bool reuseHandles = false; // every socket gets the same handle
   std::map<std::string, std::string> hosts;
   std::string incoming;
 
@@ -64,7 +72,13 @@ class FakeSockets : public SocketSystem {
   std::uint16_t connectedPort = 0;
 
  private:
+  struct Message {
+    SocketHandle socket;
+    std::uint32_t event;
+    int error;
+  };
   int fail(int code);
+  std::deque<Message> queued_;
   int lastError_ = 0;
   SocketHandle nextSocket_ = 100;
 };

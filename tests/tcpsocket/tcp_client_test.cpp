@@ -143,6 +143,60 @@ TEST_F(TcpClientTest, FailedCallsAreReportedOnceAndWouldBlockNever) {
   EXPECT_EQ(client->socket(), kNoSocket);
 }
 
+TEST_F(TcpClientTest, ASocketWhoseEventsCannotReachTheWindowFailsTheConnect) {
+  sockets.selectError = 10022;
+  client->Connect();
+  EXPECT_EQ(events, Events{"error 10022"});
+  EXPECT_EQ(state(), "Closed");
+  EXPECT_EQ(sockets.closed, std::vector<SocketHandle>{100});
+  EXPECT_EQ(std::count(sockets.calls.begin(), sockets.calls.end(), "connect"), 0);
+}
+
+// A handler that connects again from inside an event keeps its new socket:
+// the rest of the event concerned the old one.
+TEST_F(TcpClientTest, HandlersMayConnectAgainFromInsideAnEvent) {
+  struct Case {
+    const char* name;
+    bool connectFirst;
+    std::uint32_t event;
+    int error;
+    Events events;
+  };
+  const Case cases[] = {
+      {"refused connect, OnError", false, kSocketConnect, 10061, {"error 10061"}},
+      {"close, OnDisconnect", true, kSocketClose, 0, {"disconnect"}},
+      {"reset, OnError", true, kSocketClose, 10054, {"error 10054", "disconnect"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    client = makeClient(true);
+    TcpClient& self = *client;
+    int reconnects = 0;
+    const auto again = [&self, &reconnects] {
+      if (reconnects++ == 0) self.Connect();
+    };
+    client->OnError = [this, again](TcpClient&, std::int32_t code) {
+      events.push_back("error " + std::to_string(code));
+      again();
+    };
+    client->OnDisconnect = [this, again](TcpClient&) {
+      events.push_back("disconnect");
+      again();
+    };
+    client->Connect();
+    if (c.connectFirst) sockets.deliver(kSocketConnect);
+    events.clear();
+    const SocketHandle old = client->socket();
+    sockets.closed.clear();
+    sockets.deliver(c.event, c.error);
+    EXPECT_EQ(events, c.events);
+    EXPECT_EQ(state(), "Connecting");
+    EXPECT_NE(client->socket(), old);
+    EXPECT_EQ(client->socket(), sockets.current);
+    EXPECT_EQ(sockets.closed, std::vector<SocketHandle>{old});
+  }
+}
+
 TEST_F(TcpClientTest, WithoutAnErrorHandlerTheMessageBoxNamesErrorAndSocket) {
   client = makeClient(false);
   client->Connect();
@@ -203,6 +257,24 @@ TEST_F(TcpClientTest, MessagesOfAnEarlierSocketChangeNothing) {
   sockets.deliverFor(last, kSocketClose);
   sockets.deliverFor(kNoSocket, kSocketClose);
   EXPECT_TRUE(events.empty());
+}
+
+TEST_F(TcpClientTest, MessagesQueuedBeforeAReconnectLeaveANewSocketWithTheSameHandleAlone) {
+  sockets.reuseHandles = true;
+  connectNow();
+  const SocketHandle old = client->socket();
+  sockets.incoming = "old";
+  sockets.post(kSocketRead);
+  sockets.post(kSocketClose, 10054);
+  client->Connect();
+  ASSERT_EQ(client->socket(), old);
+  sockets.incoming.clear();
+  events.clear();
+  sockets.pump();
+  EXPECT_TRUE(events.empty());
+  EXPECT_EQ(state(), "Connecting");
+  sockets.deliver(kSocketConnect);
+  EXPECT_EQ(events, Events{"connect"});
 }
 
 TEST_F(TcpClientTest, PortReadsTheLocalPortWhileConnectedWithoutKeepingIt) {

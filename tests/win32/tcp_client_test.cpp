@@ -1,0 +1,146 @@
+// The socket client on the real Windows Sockets and its hidden window, linked
+// into the test program, against loopback servers the tests run.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "scripted_server.h"
+#include "tcpsocket/tcp_client.h"
+#include "win32/win32_platform.h"
+
+using tcphost::closeGracefully;
+using tcphost::readBytes;
+using tcphost::ScriptedServer;
+using tcphost::sendBytes;
+
+namespace {
+
+constexpr int kTimeoutMs = 10000;
+
+class Win32TcpClientTest : public ::testing::Test {
+ protected:
+  Win32TcpClientTest()
+      : client(std::make_unique<tcp::TcpClient>(*tcp::win32::platform().sockets,
+                                                [this](const std::string& text) { messages.push_back(text); })) {
+    client->OnConnect = [this](tcp::TcpClient&) { events.push_back("connect"); };
+    client->OnDisconnect = [this](tcp::TcpClient&) { events.push_back("disconnect"); };
+    client->OnError = [this](tcp::TcpClient&, std::int32_t code) { events.push_back("error " + std::to_string(code)); };
+    client->OnRead = [this](tcp::TcpClient&, const char* buffer, std::int32_t, std::int32_t count) {
+      largestRead = std::max(largestRead, count);
+      if (count > 0) received.append(buffer, static_cast<std::size_t>(count));
+    };
+    client->setHost("127.0.0.1");
+  }
+
+  void connectTo(std::uint16_t port) {
+    client->setPort(port);
+    client->Connect();
+  }
+
+  // Dispatches this thread's messages (the socket window's among them) until
+  // the event has been raised or the time is up.
+  bool waitFor(const std::string& event) {
+    const DWORD start = GetTickCount();
+    const auto seen = [&] { return std::find(events.begin(), events.end(), event) != events.end(); };
+    while (!seen()) {
+      if (GetTickCount() - start > kTimeoutMs) return false;
+      MSG message;
+      while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+      if (!seen()) MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+    return true;
+  }
+
+  std::vector<std::string> events;
+  std::vector<std::string> messages;
+  std::string received;
+  std::int32_t largestRead = 0;
+  std::unique_ptr<tcp::TcpClient> client;
+};
+
+TEST_F(Win32TcpClientTest, ARefusedConnectionReports10061AndStaysClosed) {
+  connectTo(ScriptedServer::closedPort());
+  ASSERT_TRUE(waitFor("error 10061"));
+  EXPECT_EQ(events, std::vector<std::string>{"error 10061"});
+  EXPECT_FALSE(client->Connected());
+  EXPECT_FALSE(client->Connecting());
+  EXPECT_EQ(client->socket(), tcp::kNoSocket);
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Win32TcpClientTest, TheSocketWindowClassRunsTheDefaultProcedure) {
+  connectTo(ScriptedServer::closedPort());
+  ASSERT_TRUE(waitFor("error 10061"));
+  WNDCLASSA socketClass = {};
+  ASSERT_TRUE(GetClassInfoA(tcp::win32::thisModule(), "TCPSocket", &socketClass));
+  EXPECT_EQ(socketClass.lpfnWndProc, &DefWindowProcA);
+}
+
+TEST_F(Win32TcpClientTest, TextThatIsNoAddressFailsBeforeAnySocketExists) {
+  for (const std::string& host : {std::string("localhost"), std::string("127.0.0.1\0junk", 14)}) {
+    events.clear();
+    client->setHost(host);
+    client->Connect();
+    EXPECT_EQ(events, std::vector<std::string>{"error 10022"});
+    EXPECT_EQ(client->socket(), tcp::kNoSocket);
+  }
+  tcp::SocketSystem& sockets = *tcp::win32::platform().sockets;
+  ASSERT_EQ(sockets.startup(), 0);
+  EXPECT_EQ(sockets.lookUpHost("127.0.0.1"), "127.0.0.1");
+  EXPECT_EQ(sockets.lookUpHost(std::string("127.0.0.1\0junk", 14)), "");
+  sockets.cleanup();
+}
+
+// The system may give the new socket the handle of the one just closed, so
+// the handle alone cannot tell a stale message from a current one.
+TEST_F(Win32TcpClientTest, MessagesQueuedForTheOldSocketLeaveTheNextConnectionAlone) {
+  ScriptedServer old({sendBytes("old"), closeGracefully()});
+  ScriptedServer server({sendBytes("new"), closeGracefully()});
+  connectTo(old.port());
+  ASSERT_TRUE(waitFor("connect"));
+  Sleep(300);  // the old connection's read and close events wait in the queue
+  connectTo(server.port());
+  events.clear();
+  received.clear();
+  ASSERT_TRUE(waitFor("connect"));
+  ASSERT_TRUE(waitFor("disconnect"));
+  EXPECT_EQ(events, (std::vector<std::string>{"connect", "disconnect"}));
+  EXPECT_EQ(received, "new") << "the old connection's bytes went with it";
+}
+
+TEST_F(Win32TcpClientTest, TwoMebibytesArriveWholeAndInOrderAtMostOneMebibyteARead) {
+  std::string response(2 << 20, '\0');
+  for (std::size_t i = 0; i < response.size(); ++i) response[i] = static_cast<char>(i % 251);
+  ScriptedServer server({sendBytes(response), closeGracefully()});
+  connectTo(server.port());
+  ASSERT_TRUE(waitFor("disconnect"));
+  EXPECT_EQ(events, (std::vector<std::string>{"connect", "disconnect"}));
+  EXPECT_EQ(received.size(), response.size());
+  EXPECT_TRUE(received == response);
+  EXPECT_LE(largestRead, 1 << 20);
+  EXPECT_EQ(client->socket(), tcp::kNoSocket);
+}
+
+TEST_F(Win32TcpClientTest, TenMebibytesSentInOneCallReachTheServerWhole) {
+  std::string request(10 << 20, '\0');
+  for (std::size_t i = 0; i < request.size(); ++i) request[i] = static_cast<char>('a' + i % 26);
+  ScriptedServer server({readBytes(request.size()), sendBytes("done"), closeGracefully()});
+  connectTo(server.port());
+  ASSERT_TRUE(waitFor("connect"));
+  EXPECT_NE(client->port(), server.port()) << "while connected, the local port";
+  client->SendText(request);
+  ASSERT_TRUE(waitFor("disconnect"));
+  server.join();
+  EXPECT_EQ(server.received().size(), request.size());
+  EXPECT_TRUE(server.received() == request);
+  EXPECT_EQ(received, "done");
+  EXPECT_EQ(events, (std::vector<std::string>{"connect", "disconnect"}));
+  EXPECT_EQ(client->port(), server.port()) << "reading the local port kept the port to connect to";
+}
+
+}  // namespace
