@@ -19,6 +19,11 @@ std::int32_t emptyMarkerPosition(std::string_view text) {
 std::size_t searchLinear(std::string_view text, std::string_view marker) {
   const std::vector<std::size_t> border = MarkerBorders(marker);
   for (std::size_t i = 0, k = 0; i < text.size(); ++i) {
+    // With nothing matched yet, jump to the next byte that can start a match.
+    if (k == 0) {
+      i = text.find(marker[0], i);
+      if (i == std::string_view::npos) break;
+    }
     while (k > 0 && text[i] != marker[k]) k = border[k - 1];
     if (text[i] == marker[k]) ++k;
     if (k == marker.size()) return i + 1 - k;

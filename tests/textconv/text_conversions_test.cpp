@@ -93,14 +93,32 @@ TEST_F(TextConversionCommands, AnEmojiNoLongerEmptiesTheWholeText) {
 }
 
 TEST_F(TextConversionCommands, TouchOnlyTheTextSlot) {
-  area.ExchangeValue = 77;
-  for (auto command : {utfenk, utfdek, oem2ansi, ansi2oem}) {
-    area.setFile("marker");
-    area.setFile("");
-    command(area, codePages);
-    EXPECT_EQ(area.ExchangeText, "");
+  using Command = void (*)(ExchangeArea&, CodePages&);
+  struct Case {
+    Command command;
+    const char* input;
+    const char* output;
+  };
+  const Case cases[] = {
+      {utfenk, "", ""},
+      {utfdek, "", ""},
+      {oem2ansi, "", ""},
+      {ansi2oem, "", ""},
+      {utfenk, "\xCF", "\xD0\x9F"},
+      {utfdek, "\xD0\x9F", "\xCF"},
+      {oem2ansi, "\x8F", "\xCF"},
+      {ansi2oem, "\xCF", "\x8F"},
+      {utfdek, "\xD0\x9F\xD0", ""},  // a failed decoding reports nothing
+  };
+  for (const Case& c : cases) {
+    area.ExchangeValue = 77;
+    area.setFile("older");
+    area.setFile(c.input);
+    c.command(area, codePages);
+    EXPECT_EQ(area.ExchangeText, c.output) << c.input;
     EXPECT_EQ(area.ExchangeValue, 77);
-    EXPECT_EQ(area.FileHistory[1], "marker");
+    EXPECT_EQ(area.FileHistory[0], c.input);
+    EXPECT_EQ(area.FileHistory[1], "older");
   }
 }
 
