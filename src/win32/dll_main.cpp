@@ -1,4 +1,5 @@
 #include "plugin/library_state.h"
+#include "plugin/plugin_form.h"
 #include "win32/win32_platform.h"
 
 namespace {
@@ -19,6 +20,8 @@ void attach() {
 // later load starts afresh. At process exit the system takes it anyway.
 void detach() {
   tcp::LibraryState& state = tcp::library();
+  // The form's hidden application window shares the class; it goes first.
+  state.form.reset();
   state.platform.windows->destroyWindow(state.applicationWindow);
   state.applicationWindow = 0;
   tcp::win32::unregisterApplicationClass();

@@ -8,6 +8,7 @@
 #include "fake_sockets.h"
 #include "fake_timers.h"
 #include "fake_window_system.h"
+#include "connection/connection.h"
 
 namespace tcp {
 namespace {
@@ -91,11 +92,16 @@ TEST(PluginFormBuild, FirstSetParentWindowBuildsTheFormInOrder) {
   }
 }
 
-TEST_F(PluginFormTest, HeaderLinesAreCreatedLastAndEmpty) {
+TEST_F(PluginFormTest, ClientComesBeforeWmInitMenuAndHeaderLinesLastAndEmpty) {
   state.response.ReceiveBuffer = "arrived before the form";
+  bool clientAtInitMenu = false;
   bool linesAtInitMenu = true;
-  windows.onSendMessage = [&] { linesAtInitMenu = state.response.HeaderLines.has_value(); };
+  windows.onSendMessage = [&] {
+    clientAtInitMenu = state.client != nullptr;
+    linesAtInitMenu = state.response.HeaderLines.has_value();
+  };
   SetParentWindow(state, kHost);
+  EXPECT_TRUE(clientAtInitMenu);
   EXPECT_FALSE(linesAtInitMenu);
   ASSERT_TRUE(state.response.HeaderLines.has_value());
   EXPECT_TRUE(state.response.HeaderLines->empty());
@@ -206,6 +212,33 @@ TEST_F(PluginFormTest, AfterTheFormIsGoneDrawOnlyRecordsAndSetParentWindowBuilds
   ASSERT_NE(state.form, nullptr);
   EXPECT_EQ(windows.calls.at(1), "CreateApplicationWindow(\"pluginreal\") -> 0x102");
   EXPECT_TRUE(state.response.HeaderLines.has_value());
+}
+
+TEST_F(PluginFormTest, ConnectionCommandsAfterTheFormIsGoneTouchNothingReleased) {
+  buildForm();
+  place();
+  state.exchange.setFile("GET / HTTP/1.1\r\n\r\n");
+  kconect(state);
+  sockets.deliver(kSocketConnect);
+  sendc(state);
+  sockets.incoming = "HTTP/1.1 200 OK\r\n";
+  sockets.deliver(kSocketRead);
+  windows.posted.clear();
+
+  formEvents().formDestroyed();
+  EXPECT_TRUE(windows.posted.empty()) << "the connection closed without events";
+  EXPECT_EQ(sockets.cleanups, sockets.startups);
+  const std::size_t socketCalls = sockets.calls.size();
+
+  state.exchange.setFile("kept");
+  state.exchange.ExchangeValue = 77;
+  for (void (*command)(LibraryState&) : {kconect, setip, setport, sendc, status, disconect}) command(state);
+  EXPECT_EQ(state.exchange.ExchangeText, "kept");
+  EXPECT_EQ(state.exchange.ExchangeValue, 77);
+  EXPECT_TRUE(windows.posted.empty());
+  EXPECT_EQ(sockets.calls.size(), socketCalls);
+  recev(state);
+  EXPECT_EQ(state.exchange.ExchangeText, "HTTP/1.1 200 OK\r\n") << "the received bytes stay";
 }
 
 TEST(PluginFormRelease, ReleasingALiveFormStopsTheTimerAndDestroysItsWindowsWithoutReports) {

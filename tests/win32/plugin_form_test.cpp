@@ -9,10 +9,12 @@
 
 #include "host_window.h"
 #include "plugin_library.h"
+#include "scripted_server.h"
 #include "shared_frame.h"
 
 using tcphost::HostWindow;
 using tcphost::PluginLibrary;
+using tcphost::ScriptedServer;
 
 namespace {
 
@@ -40,6 +42,14 @@ std::string fontFace(HWND window) {
   return description.lfFaceName;
 }
 
+// Whether the server's connection ends well before the server would give up
+// waiting for its script.
+bool endsSoon(ScriptedServer& server) {
+  const ULONGLONG start = GetTickCount64();
+  server.join();
+  return GetTickCount64() - start < 5000;
+}
+
 // The library, a host window and the built form, not yet placed.
 class FormTest : public ::testing::Test {
  protected:
@@ -51,6 +61,13 @@ class FormTest : public ::testing::Test {
   }
 
   void place() { ASSERT_TRUE(host->pumpUntil([&] { return placedIn(form, host->handle()); }, kTimeoutMs)); }
+
+  void connectTo(std::uint16_t port) {
+    plugin->setData(port);
+    plugin->command("setport");
+    plugin->command("kconect");
+    ASSERT_TRUE(host->waitForCode(1, kTimeoutMs));
+  }
 
   std::optional<PluginLibrary> plugin{std::in_place, "tcp.dll"};
   std::optional<HostWindow> host{std::in_place, *plugin, "host", tcptest::sharedFrame()};
@@ -131,6 +148,47 @@ TEST_F(FormTest, LaterSetParentWindowBuildsNoSecondFormAndDoesNotMoveIt) {
       << "one application window";
 }
 
+TEST_F(FormTest, LaterSetParentWindowSendsTheClicksToTheNewWindow) {
+  place();
+  HostWindow other(*plugin, "other", tcptest::sharedFrame());
+  plugin->setParentWindow(other.handle());
+  plugin->setFile("127.0.0.1");
+  plugin->command("sethost");
+  ASSERT_TRUE(other.waitForCode(5, kTimeoutMs));
+  EXPECT_TRUE(host->clicks().empty());
+}
+
+TEST_F(FormTest, AfterACloseTheConnectionGoesOn) {
+  place();
+  ScriptedServer server({tcphost::readUntil("\r\n\r\n"), tcphost::sendBytes("HTTP/1.1 204 No Content\r\n\r\n"),
+                         tcphost::closeGracefully()});
+  connectTo(server.port());
+  SendMessageA(form, WM_CLOSE, 0, 0);
+  plugin->setFile("GET / HTTP/1.1\r\n\r\n");
+  plugin->command("sendc");
+  ASSERT_TRUE(host->waitForCode(2, kTimeoutMs));
+  plugin->command("recev");
+  EXPECT_EQ(plugin->getFile(), "HTTP/1.1 204 No Content\r\n\r\n");
+}
+
+TEST_F(FormTest, WhenTheHostWindowGoesTheConnectionClosesQuietlyAndCommandsDoNothing) {
+  place();
+  ScriptedServer server({tcphost::readBytes(1)});
+  connectTo(server.port());
+  HostWindow other(*plugin, "other", tcptest::sharedFrame());
+  plugin->setParentWindow(other.handle());
+  host.reset();
+  EXPECT_TRUE(endsSoon(server)) << "the server sees the connection end";
+
+  plugin->setFile("kept");
+  plugin->setData(77);
+  for (const char* command : {"kconect", "setip", "setport", "sendc", "status", "disconect"}) plugin->command(command);
+  other.pumpFor(200);
+  EXPECT_EQ(plugin->getFile(), "kept");
+  EXPECT_EQ(plugin->getData(), 77);
+  EXPECT_TRUE(other.clicks().empty()) << "no event reaches the host";
+}
+
 TEST_F(FormTest, CloseHidesItAndTheHostWindowTakesItAlong) {
   place();
   SendMessageA(form, WM_CLOSE, 0, 0);
@@ -159,13 +217,18 @@ TEST_F(FormTest, UnloadingRightAfterSetParentWindowLeavesNoWindowOrTimerBehind) 
   EXPECT_TRUE(IsWindow(host->handle()));
 }
 
-TEST_F(FormTest, UnloadingAPlacedFormTakesItOutOfTheHostWindow) {
+TEST_F(FormTest, UnloadingAConnectedFormClosesTheConnectionAndTakesTheFormOut) {
   place();
+  ScriptedServer server({tcphost::readBytes(1)});
+  connectTo(server.port());
+  host->clear();
   plugin.reset();
+  EXPECT_TRUE(endsSoon(server)) << "the server sees the connection end";
   EXPECT_FALSE(IsWindow(form));
   EXPECT_EQ(GetWindow(host->handle(), GW_CHILD), nullptr);
   InvalidateRect(host->handle(), nullptr, TRUE);
   host->pumpFor(100);
+  EXPECT_TRUE(host->clicks().empty());
 }
 
 }  // namespace
