@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "http/chunked_decoder.h"
 #include "textops/textops.h"
 
 namespace tcp {
@@ -51,20 +52,6 @@ bool DeclaresChunked(std::string_view headerBlock) {
     chunked = equalIgnoringCase(trimmed(lastCoding.substr(0, lastCoding.find_first_of(";\r"))), "chunked");
   }
   return chunked;
-}
-
-void DecodeChunked(std::string_view body, std::string& decoded) {
-  std::size_t position = 0;
-  while (position < body.size()) {
-    const std::size_t lineEnd = body.find('\n', position);
-    if (lineEnd == std::string_view::npos) break;
-    const std::int64_t size = HexValue(body.substr(position, lineEnd - position));
-    if (size < 1) break;
-    position = lineEnd + 1;
-    const std::size_t taken = std::min<std::uint64_t>(static_cast<std::uint64_t>(size), body.size() - position);
-    decoded.append(body.substr(position, taken));
-    position += std::min<std::size_t>(taken + 2, body.size() - position);
-  }
 }
 
 void MessagePayload(std::string_view response, std::string& payload) {

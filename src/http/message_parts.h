@@ -21,15 +21,6 @@ std::string_view MessageBody(std::string_view response);
 // is chunked.
 bool DeclaresChunked(std::string_view headerBlock);
 
-// Decodes a chunked body: a size line ends at its first LF (a CR before it and
-// an extension after ";" are ignored) and holds a hexadecimal size read as a
-// signed 32-bit number; decoding stops at a size below 1, at a size line with
-// no digit or at one whose LF has not arrived. Up to size data bytes follow
-// (fewer when fewer have arrived), then two bytes that are skipped whatever
-// they hold. A body cut short decodes to a prefix of the whole body's result.
-// The decoded bytes are appended to decoded.
-void DecodeChunked(std::string_view body, std::string& decoded);
-
 // The message body as the host wants it, in place of what payload held:
 // decoded when the header block declares chunked, as received otherwise,
 // empty while the header block is incomplete. Reusing payload's storage keeps

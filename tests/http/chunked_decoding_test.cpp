@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
+#include "http/chunked_decoder.h"
 #include "http/http_commands.h"
 #include "http/message_parts.h"
 #include "response_fixtures.h"
@@ -40,7 +42,7 @@ TEST(Makechunkeds, EveryCutOfAResponseDecodesToAPrefixOfTheWhole) {
     for (std::size_t cut = 0; cut <= fixture.raw.size(); ++cut) {
       const Split split(fixture.raw.substr(0, cut));
       const std::string& decoded = split.response.DecodedBody;
-      ASSERT_LE(decoded.size(), fixture.payload.size()) << "cut at " << cut;
+      ASSERT_LE(decoded.size(), std::min(cut, fixture.payload.size())) << "cut at " << cut;
       EXPECT_EQ(decoded, fixture.payload.substr(0, decoded.size())) << "cut at " << cut;
     }
   }
@@ -68,6 +70,32 @@ TEST(DecodeChunked, StopsAndTakesWhatHasArrived) {
     std::string decoded;
     DecodeChunked(c.body, decoded);
     EXPECT_EQ(decoded, c.decoded) << c.name;
+  }
+}
+
+// Each step either ends the decoding or moves forward within the body, so a
+// body of n bytes takes at most n + 1 steps whatever its sizes say.
+TEST(NextChunk, MovesForwardAtEveryStepOnEveryCut) {
+  const std::string bodies[] = {
+      "1a\r\nabcdefghijklmnopqrstuvwxyz\r\n5\r\n12345\r\n0\r\n\r\n",
+      "1\n\n\n1\nx\r\n1\r\n",
+      "7FFFFFFF\r\nabc",
+      "100000002\r\nab\r\n100000001\r\nc\r\n0\r\n",
+      "2;a=b\r\n\0\0\r\n2\r\n\r\n\r\n0\r\n"s,
+  };
+  for (const std::string& whole : bodies) {
+    for (std::size_t cut = 0; cut <= whole.size(); ++cut) {
+      const std::string_view body = std::string_view(whole).substr(0, cut);
+      ChunkedDecoder decoder;
+      std::size_t steps = 0;
+      for (std::size_t before = 0; !decoder.finished; before = decoder.position) {
+        NextChunk(body, decoder);
+        ASSERT_TRUE(decoder.finished || decoder.position > before) << whole << " cut at " << cut;
+        ASSERT_LE(decoder.position, body.size());
+        ASSERT_LE(++steps, body.size() + 1);
+      }
+      EXPECT_EQ(NextChunk(body, decoder), "");
+    }
   }
 }
 
