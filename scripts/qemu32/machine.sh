@@ -1,5 +1,6 @@
-# Sourced by the emulated-machine scripts: where the machine is kept and the
-# stamp that tells whether the kept machine was built by the current recipe.
+# Sourced by the emulated-machine scripts: where the machine is kept, the
+# stamp that tells whether the kept machine was built by the current recipe,
+# and how it boots.
 QEMU32_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 : "${HOME:=$(getent passwd "$(id -u)" | cut -d: -f6)}"
 QEMU32_CACHE="${TCP_QEMU32_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tcpplug/qemu32}"
@@ -10,12 +11,21 @@ qemu32_ready() {
     [ -f "$QEMU32_CACHE/root.img" ] && [ -f "$QEMU32_CACHE/vmlinuz" ] && [ -f "$QEMU32_CACHE/initrd.img" ]
 }
 
-# qemu32_boot IMAGE_DIR SHARE TIMEOUT [extra qemu options]: boots the machine
-# with SHARE as the 9p folder "host0"; the guest runs SHARE/job.sh and powers off.
+# qemu32_new_share DIR: makes DIR a shared folder for one boot, holding the
+# guest's Wine set-up; the caller adds job.sh and the files it needs.
+qemu32_new_share() {
+  mkdir -p "$1"
+  cp "$QEMU32_DIR/guest-wine.sh" "$1/"
+}
+
+# qemu32_boot IMAGE_DIR SHARE SECONDS [qemu options]: boots the machine with
+# SHARE as the 9p folder "host0"; the guest runs SHARE/job.sh and powers off.
+# The machine is killed if it still runs after SECONDS (status 124); it stays
+# in the caller's process group, so stopping the caller stops it too.
 qemu32_boot() {
   local image_dir=$1 share=$2 seconds=$3
   shift 3
-  timeout --kill-after=10 "$seconds" qemu-system-x86_64 \
+  timeout --foreground --kill-after=10 "$seconds" qemu-system-x86_64 \
     -machine q35 -m 2048 -smp 2 -cpu qemu64 -accel tcg,thread=multi \
     -nographic -no-reboot -nic none \
     -kernel "$image_dir/vmlinuz" -initrd "$image_dir/initrd.img" \
@@ -23,4 +33,9 @@ qemu32_boot() {
     -drive "file=$image_dir/root.img,format=raw,if=virtio" \
     -virtfs "local,path=$share,mount_tag=host0,security_model=none,id=host0" \
     "$@" </dev/null
+}
+
+# qemu32_job_finished CONSOLE_LOG: whether the guest got to the end of its job.
+qemu32_job_finished() {
+  grep -aq "guest: job finished" "$1"
 }

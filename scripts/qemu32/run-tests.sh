@@ -1,49 +1,79 @@
 #!/bin/bash
-# run-tests.sh TEST_DIR RESULTS_DIR
-# Runs every Windows test program in TEST_DIR (built for i686, with tcp.dll
-# beside them) under 32-bit Wine in the emulated machine, in one boot, and
-# leaves each program's output and exit status in RESULTS_DIR.
+# run-tests.sh TEST_DIR PROGRAM_LIST RESULTS_DIR
+# Runs the Windows test programs named in PROGRAM_LIST (one name a line; built
+# for i686 into TEST_DIR, with tcp.dll beside them) under 32-bit Wine in the
+# emulated machine, all in one boot, and leaves NAME.out (what the program
+# printed) and NAME.status (its exit status) in RESULTS_DIR for each.
+# Fails only when the machine could not be built or booted or ran nothing;
+# report.sh then tells each program's own verdict.
 set -uo pipefail
 . "$(dirname "$0")/machine.sh"
-test_dir=$1 results=$2
+test_dir=$1 program_list=$2 results=$3
+program_seconds=${TCP_QEMU32_PROGRAM_TIMEOUT:-240}
+machine_seconds=${TCP_QEMU32_TIMEOUT:-900}
 
-"$QEMU32_DIR/build-image.sh" || { echo "qemu32: FAILED: the emulated 32-bit machine could not be built"; exit 1; }
+rm -rf "$results"
+mkdir -p "$results"
+# fail REASON: the reason also goes where report.sh finds it.
+fail() {
+  echo "qemu32: FAILED: $*" | tee "$results/machine.txt"
+  exit 1
+}
+
+"$QEMU32_DIR/build-image.sh" || fail "the emulated 32-bit machine could not be built (see the lines above)"
 
 share=$(mktemp -d)
 trap 'rm -rf "$share"' EXIT
+qemu32_new_share "$share"
 mkdir -p "$share/bin"
-cp "$test_dir"/*.exe "$test_dir"/tcp.dll "$share/bin/"
-cat >"$share/job.sh" <<'JOB'
+cp "$test_dir/tcp.dll" "$share/bin/" || fail "no tcp.dll in $test_dir"
+: >"$share/programs"
+while read -r name; do
+  [ -n "$name" ] || continue
+  if [ -f "$test_dir/$name.exe" ]; then
+    cp "$test_dir/$name.exe" "$share/bin/"
+    echo "$name" >>"$share/programs"
+  else
+    echo "qemu32: $name.exe was not built"
+  fi
+done <"$program_list"
+[ -s "$share/programs" ] || fail "no test program to run in $test_dir"
+
+cat >"$share/job.sh" <<JOB
+. /mnt/share/guest-wine.sh
 # Programs run from the machine's own disk: Wine cannot run them from the share.
 mkdir -p /root/run /mnt/share/results
 cp /mnt/share/bin/* /root/run/
 cd /root/run
-export WINEPREFIX=/root/.wine WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=ru_RU.UTF-8
-Xvfb :1 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-export DISPLAY=:1
-sleep 2
-wineserver -p
-wine cmd /c exit >/dev/null 2>&1
-for program in *.exe; do
-  name=${program%.exe}
-  echo "guest: running $name"
-  timeout 900 wine "$program" >"/mnt/share/results/$name.out" 2>&1
-  echo $? >"/mnt/share/results/$name.status"
-done
+while read -r name; do
+  started=\$(date +%s)
+  timeout -k 10 $program_seconds wine "\$name.exe" </dev/null >"/mnt/share/results/\$name.out" 2>&1
+  status=\$?
+  echo \$status >"/mnt/share/results/\$name.status"
+  echo "guest: \$name ended with status \$status after \$((\$(date +%s) - started)) s"
+done </mnt/share/programs
 wineserver -k
 JOB
 
-echo "qemu32: booting the emulated machine to run $(ls "$share/bin" | grep -c '\.exe$') test programs"
+echo "qemu32: booting the emulated machine to run $(wc -l <"$share/programs") test programs"
 started=$(date +%s)
-qemu32_boot "$QEMU32_CACHE" "$share" 1500 -snapshot >"$share/console.log" 2>&1
-status=$?
-echo "qemu32: machine ran for $(( $(date +%s) - started )) s"
-rm -rf "$results"
-mkdir -p "$results"
+qemu32_boot "$QEMU32_CACHE" "$share" "$machine_seconds" -snapshot >"$share/console.log" 2>&1
+machine_status=$?
+seconds=$(($(date +%s) - started))
+cp "$share/console.log" "$results/console.log"
 cp "$share"/results/* "$results/" 2>/dev/null
-if ! ls "$results"/*.status >/dev/null 2>&1; then
-  tail -30 "$share/console.log"
-  echo "qemu32: FAILED: the emulated machine ran no test program (qemu exit status $status)"
-  exit 1
+# The guest's own lines, without the firmware's terminal codes before them.
+tr -d '\r' <"$share/console.log" | grep -ao "guest: .*"
+echo "qemu32: the machine ran for $seconds s"
+
+if ! qemu32_job_finished "$share/console.log"; then
+  tail -n 30 "$share/console.log"
+  if [ "$machine_status" -eq 124 ]; then
+    echo "the emulated machine was stopped after $machine_seconds s, before every program had run" >"$results/machine.txt"
+  else
+    echo "the emulated machine stopped (qemu status $machine_status) before every program had run" >"$results/machine.txt"
+  fi
+  cat "$results/machine.txt"
 fi
+ls "$results"/*.status >/dev/null 2>&1 || fail "the emulated machine ran no test program (qemu status $machine_status)"
 exit 0
