@@ -26,6 +26,8 @@ std::string_view NextChunk(std::string_view body, ChunkedDecoder& decoder) {
 }
 
 void DecodeChunked(std::string_view body, std::string& decoded) {
+  // The data never outgrows the body: one allocation instead of a copy per doubling.
+  decoded.reserve(decoded.size() + body.size());
   for (ChunkedDecoder decoder; !decoder.finished;) decoded.append(NextChunk(body, decoder));
 }
 
