@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "textops/textops.h"
+
 namespace tcp {
 namespace {
 
@@ -9,10 +11,7 @@ constexpr std::string_view kLengthName = "content-length";
 
 bool isLengthHeader(std::string_view line) {
   const std::size_t colon = line.find(':');
-  return colon == kLengthName.size() &&
-         std::equal(kLengthName.begin(), kLengthName.end(), line.begin(), [](char expected, char c) {
-           return expected == (c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c);
-         });
+  return colon != std::string_view::npos && EqualIgnoringAsciiCase(line.substr(0, colon), kLengthName);
 }
 
 double lengthValue(std::string_view line) {

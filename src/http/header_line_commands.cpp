@@ -11,13 +11,13 @@ void makeheader(ResponseState& response) {
 // zero byte ends there and loses the "*", so it then takes only equal lines.
 void getheadername(ExchangeArea& area, const ResponseState& response, CodePages& codePages) {
   const std::string mask = codePages.lowerAnsi(area.ExchangeText + "*");
-  const std::string_view maskText = std::string_view(mask).substr(0, mask.find('\0'));
+  const std::string_view maskText = UntilZero(mask);
   std::string result;
   if (response.HeaderLines) {
     for (const std::string& line : *response.HeaderLines) {
       if (line.empty()) continue;
       const std::string lower = codePages.lowerAnsi(line);
-      if (WildcardMatch(std::string_view(lower).substr(0, lower.find('\0')), maskText)) result += line;
+      if (WildcardMatch(UntilZero(lower), maskText)) result += line;
     }
   }
   area.ExchangeText = std::move(result);

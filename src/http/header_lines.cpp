@@ -1,11 +1,8 @@
 #include "http/header_lines.h"
 
 namespace tcp {
-namespace {
 
-std::string_view untilZero(std::string_view text) { return text.substr(0, text.find('\0')); }
-
-}  // namespace
+std::string_view UntilZero(std::string_view text) { return text.substr(0, text.find('\0')); }
 
 std::vector<std::string> SplitLines(std::string_view text) {
   std::vector<std::string> lines;
@@ -45,7 +42,7 @@ bool WildcardMatch(std::string_view text, std::string_view mask) {
 
 bool MaskMatch(std::string_view text, std::string_view mask, CodePages& codePages) {
   if (text.empty() || mask.empty()) return false;
-  return WildcardMatch(untilZero(codePages.lowerAnsi(text)), untilZero(codePages.lowerAnsi(mask)));
+  return WildcardMatch(UntilZero(codePages.lowerAnsi(text)), UntilZero(codePages.lowerAnsi(mask)));
 }
 
 }  // namespace tcp

@@ -19,6 +19,10 @@ std::vector<std::string> SplitLines(std::string_view text);
 // or mask never matches.
 bool MaskMatch(std::string_view text, std::string_view mask, CodePages& codePages);
 
+// The bytes of text before its first zero byte: what a zero-terminated reader
+// of text would see.
+std::string_view UntilZero(std::string_view text);
+
 // The same on texts already lower-cased and cut at their first zero byte.
 bool WildcardMatch(std::string_view text, std::string_view mask);
 

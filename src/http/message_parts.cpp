@@ -1,7 +1,5 @@
 #include "http/message_parts.h"
 
-#include <algorithm>
-
 #include "http/chunked_decoder.h"
 #include "textops/textops.h"
 
@@ -16,18 +14,11 @@ std::string_view trimmed(std::string_view text) {
   return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
-bool equalIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-           return lower(x) == lower(y);
-         });
-}
-
 // Whether line is a header line called name (in any letter case); if so,
 // value receives what follows its colon.
 bool headerValue(std::string_view line, std::string_view name, std::string_view& value) {
   const std::size_t colon = line.find(':');
-  if (colon == std::string_view::npos || !equalIgnoringCase(trimmed(line.substr(0, colon)), name)) return false;
+  if (colon == std::string_view::npos || !EqualIgnoringAsciiCase(trimmed(line.substr(0, colon)), name)) return false;
   value = line.substr(colon + 1);
   return true;
 }
@@ -49,7 +40,7 @@ bool DeclaresChunked(std::string_view headerBlock) {
     if (!headerValue(line, "Transfer-Encoding", value)) continue;
     const std::size_t comma = value.rfind(',');
     const std::string_view lastCoding = comma == std::string_view::npos ? value : value.substr(comma + 1);
-    chunked = equalIgnoringCase(trimmed(lastCoding.substr(0, lastCoding.find_first_of(";\r"))), "chunked");
+    chunked = EqualIgnoringAsciiCase(trimmed(lastCoding.substr(0, lastCoding.find_first_of(";\r"))), "chunked");
   }
   return chunked;
 }

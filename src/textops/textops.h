@@ -27,6 +27,10 @@ std::string_view CutToken(std::string_view& text, std::string_view separators);
 // zero, never an exponent, trailing fraction zeros and a bare point dropped.
 std::string NumberText(double value);
 
+// Whether a and b hold the same bytes once ASCII capitals are lowered: header
+// names are ASCII, and other bytes compare as they are.
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b);
+
 // The decimal number at the start of text: optional "-" or "+", then digits up
 // to the first other byte, accumulated with 32-bit wrap. No blank is skipped;
 // no digit gives 0.
