@@ -7,7 +7,9 @@
 #include <string>
 
 #include "fake_code_pages.h"
-#include "http/http_commands.h"
+#include "http/header_lines.h"
+#include "http/message_parts.h"
+#include "textops/textops.h"
 
 namespace {
 
@@ -44,54 +46,42 @@ void Memcpy(benchmark::State& state) {
 }
 
 void Makechunkeds(benchmark::State& state) {
-  ExchangeArea area;
-  ResponseState response;
-  response.ReceiveBuffer = chunkedResponse(state.range(0));
-  response.HeaderLines.emplace();
-  // The first call grows DecodedBody and ExchangeText; the loop then measures
-  // the decoding rather than the first touch of fresh memory, which costs far
-  // more than the decoding on some virtual machines.
-  makechunkeds(area, response);
-  for (auto _ : state) makechunkeds(area, response);
-  setBytes(state, response.ReceiveBuffer.size());
+  const std::string received = chunkedResponse(state.range(0));
+  std::string headerText, decodedBody;
+  // The first call grows the decoded body; the loop then measures the
+  // decoding rather than the first touch of fresh memory, which costs far more
+  // than the decoding on some virtual machines.
+  SplitResponse(received, headerText, decodedBody);
+  for (auto _ : state) SplitResponse(received, headerText, decodedBody);
+  setBytes(state, received.size());
 }
 
 // The start marker stands near the end, after many near misses.
 void Parseotvet(benchmark::State& state) {
-  ExchangeArea area;
-  area.setFile("<start-of-the-value-we-want>");
-  area.setFile("</end>");
-  ResponseState response;
   const std::string nearMiss = "<start-of-the-value-we-wan!>";
-  while (static_cast<std::int64_t>(response.ReceiveBuffer.size()) < state.range(0)) response.ReceiveBuffer += nearMiss;
-  response.ReceiveBuffer += "<start-of-the-value-we-want>42</end>";
-  for (auto _ : state) parseotvet(area, response);
-  setBytes(state, response.ReceiveBuffer.size());
+  std::string received;
+  while (static_cast<std::int64_t>(received.size()) < state.range(0)) received += nearMiss;
+  received += "<start-of-the-value-we-want>42</end>";
+  for (auto _ : state) benchmark::DoNotOptimize(TextBetween(received, "<start-of-the-value-we-want>", "</end>"));
+  setBytes(state, received.size());
 }
 
 void Getheadername(benchmark::State& state) {
-  testing::FakeCodePages codePages;
-  ExchangeArea area;
-  ResponseState response;
-  response.HeaderText = manyHeaderLines(state.range(0));
-  response.HeaderLines.emplace();
-  makeheader(response);
-  for (auto _ : state) {
-    area.ExchangeText = "x-header-99:";
-    getheadername(area, response, codePages);
-  }
-  setBytes(state, response.HeaderText.size());
+  fakes::FakeCodePages codePages;
+  const std::string headerText = manyHeaderLines(state.range(0));
+  const std::vector<std::string> lines = SplitLines(headerText);
+  for (auto _ : state) benchmark::DoNotOptimize(HeaderLinesNamed(lines, "x-header-99:", codePages));
+  setBytes(state, headerText.size());
 }
 
 // Every removal brings a new occurrence together: "a" * n + "b" * n.
 void Strip(benchmark::State& state) {
   const std::size_t half = static_cast<std::size_t>(state.range(0)) / 2;
   const std::string text = std::string(half, 'a') + std::string(half, 'b');
-  ExchangeArea area;
-  area.FileHistory[1] = std::string("ab");
+  std::string stripped;
   for (auto _ : state) {
-    area.ExchangeText = text;
-    strip(area);
+    stripped = text;
+    StripMarker(stripped, "ab");
   }
   setBytes(state, text.size());
 }

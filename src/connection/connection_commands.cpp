@@ -1,5 +1,5 @@
 #include "connection/connection.h"
-#include "plugin/host_notification.h"
+#include "session/host_notification.h"
 
 namespace tcp {
 
@@ -10,53 +10,45 @@ std::string ResolveHost(SocketSystem& sockets, const std::string& name) {
   return address;
 }
 
-void sethost(LibraryState& state) {
-  const std::string address = ResolveHost(*state.platform.sockets, state.exchange.ExchangeText);
+void SetHostByName(Session& session, const std::string& name) {
+  const std::string address = ResolveHost(*session.platform.sockets, name);
   if (address.empty()) {
-    ReportEvent(state, kEventHostNotFound, "no ip");
+    ReportEvent(session, kEventHostNotFound, "no ip");
     return;
   }
-  if (state.client) state.client->setHost(address);
-  ReportEvent(state, kEventHostResolved, address);
+  if (TcpClient* client = session.client()) client->setHost(address);
+  ReportEvent(session, kEventHostResolved, address);
 }
 
-void setip(LibraryState& state) {
-  if (state.client) state.client->setHost(state.exchange.ExchangeText);
+void SetHostAddress(Session& session, const std::string& address) {
+  if (TcpClient* client = session.client()) client->setHost(address);
 }
 
-void setport(LibraryState& state) {
-  if (state.client) state.client->setPort(static_cast<std::uint16_t>(state.exchange.ExchangeValue));
+void SetPort(Session& session, std::int32_t value) {
+  if (TcpClient* client = session.client()) client->setPort(static_cast<std::uint16_t>(value));
 }
 
-void kconect(LibraryState& state) {
-  if (state.client) state.client->Connect();
+void Connect(Session& session) {
+  if (TcpClient* client = session.client()) client->Connect();
 }
 
-void disconect(LibraryState& state) {
-  if (state.client) state.client->Disconnect();
+void Disconnect(Session& session) {
+  if (TcpClient* client = session.client()) client->Disconnect();
 }
 
-void sendc(LibraryState& state) {
-  if (!state.client) return;
-  ResponseState& response = state.response;
-  response.LengthPending = true;
-  response.LengthSearch = {};
-  response.ResponseLength = 0;
-  response.DecodedBody.clear();
-  response.HeaderText.clear();
-  response.ReceiveBuffer.clear();
-  state.client->SendText(state.exchange.ExchangeText);
+void SendRequest(Session& session, std::string_view request) {
+  TcpClient* client = session.client();
+  if (!client) return;
+  session.response.startNew();
+  client->SendText(request);
 }
 
-void recev(LibraryState& state) { state.exchange.ExchangeText = state.response.ReceiveBuffer; }
-
-void status(LibraryState& state) {
-  if (!state.client) return;
-  TcpClient& client = *state.client;
-  const bool online = client.Connected();
-  state.exchange.ExchangeText = "host " + client.host() + " Port " + std::to_string(client.port()) +
-                                (online ? " online" : " ofline") + " bufer " +
-                                std::to_string(state.response.ReceiveBuffer.size());
+std::optional<std::string> StatusText(Session& session) {
+  TcpClient* client = session.client();
+  if (!client) return std::nullopt;
+  const bool online = client->Connected();
+  return "host " + client->host() + " Port " + std::to_string(client->port()) + (online ? " online" : " ofline") +
+         " bufer " + std::to_string(session.response.ReceiveBuffer.size());
 }
 
 }  // namespace tcp

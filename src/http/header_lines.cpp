@@ -1,8 +1,8 @@
 #include "http/header_lines.h"
 
-namespace tcp {
+#include "textops/textops.h"
 
-std::string_view UntilZero(std::string_view text) { return text.substr(0, text.find('\0')); }
+namespace tcp {
 
 std::vector<std::string> SplitLines(std::string_view text) {
   std::vector<std::string> lines;
@@ -43,6 +43,21 @@ bool WildcardMatch(std::string_view text, std::string_view mask) {
 bool MaskMatch(std::string_view text, std::string_view mask, CodePages& codePages) {
   if (text.empty() || mask.empty()) return false;
   return WildcardMatch(UntilZero(codePages.lowerAnsi(text)), UntilZero(codePages.lowerAnsi(mask)));
+}
+
+// The mask is lower-cased once; each line is lower-cased for its own match.
+std::string HeaderLinesNamed(const std::vector<std::string>& lines, std::string_view name, CodePages& codePages) {
+  std::string mask(name);
+  mask += '*';
+  const std::string lowerMask = codePages.lowerAnsi(mask);
+  const std::string_view maskText = UntilZero(lowerMask);
+  std::string result;
+  for (const std::string& line : lines) {
+    if (line.empty()) continue;
+    const std::string lower = codePages.lowerAnsi(line);
+    if (WildcardMatch(UntilZero(lower), maskText)) result += line;
+  }
+  return result;
 }
 
 }  // namespace tcp

@@ -19,11 +19,12 @@ std::vector<std::string> SplitLines(std::string_view text);
 // or mask never matches.
 bool MaskMatch(std::string_view text, std::string_view mask, CodePages& codePages);
 
-// The bytes of text before its first zero byte: what a zero-terminated reader
-// of text would see.
-std::string_view UntilZero(std::string_view text);
-
 // The same on texts already lower-cased and cut at their first zero byte.
 bool WildcardMatch(std::string_view text, std::string_view mask);
+
+// The lines that begin with name, in any letter case, run together: each
+// non-empty line matched against the mask name + "*". A name holding a zero
+// byte ends there and loses the "*", so it then takes only equal lines.
+std::string HeaderLinesNamed(const std::vector<std::string>& lines, std::string_view name, CodePages& codePages);
 
 }  // namespace tcp

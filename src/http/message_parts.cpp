@@ -32,6 +32,20 @@ std::string_view MessageBody(std::string_view response) {
   return end == std::string_view::npos ? std::string_view() : response.substr(end + kHeaderSeparator.size());
 }
 
+std::string_view BodyAfterFirstLine(std::string_view response) {
+  std::string_view body = MessageBody(response);
+  CutToken(body, "\n");
+  return body;
+}
+
+bool HeaderBlockText(std::string_view response, std::string& text) {
+  const std::size_t end = HeaderBlockEnd(response);
+  if (end == std::string_view::npos) return false;
+  text.assign(response.substr(0, end));
+  text += '\0';
+  return true;
+}
+
 bool DeclaresChunked(std::string_view headerBlock) {
   bool chunked = false;
   while (!headerBlock.empty()) {
@@ -54,6 +68,15 @@ void MessagePayload(std::string_view response, std::string& payload) {
     DecodeChunked(body, payload);
   else
     payload.assign(body);
+}
+
+void SplitResponse(std::string_view response, std::string& headerText, std::string& decodedBody) {
+  const std::size_t end = HeaderBlockEnd(response);
+  if (end == std::string_view::npos)
+    headerText.clear();
+  else
+    headerText.assign(response.substr(0, end + 1));
+  MessagePayload(response, decodedBody);
 }
 
 }  // namespace tcp

@@ -16,6 +16,14 @@ std::size_t HeaderBlockEnd(std::string_view response);
 // The bytes after the first CR LF CR LF; empty without one.
 std::string_view MessageBody(std::string_view response);
 
+// The same less its first line: everything up to and including the body's
+// first LF goes; empty when the body holds no LF.
+std::string_view BodyAfterFirstLine(std::string_view response);
+
+// The status line and header lines joined by CR LF, ended by one zero byte in
+// place of the separator's first CR; false (text untouched) without separator.
+bool HeaderBlockText(std::string_view response, std::string& text);
+
 // Whether the header block declares the chunked transfer coding: a
 // Transfer-Encoding header line (name in any letter case) whose last coding
 // is chunked.
@@ -26,5 +34,10 @@ bool DeclaresChunked(std::string_view headerBlock);
 // empty while the header block is incomplete. Reusing payload's storage keeps
 // large responses from being allocated afresh at every call.
 void MessagePayload(std::string_view response, std::string& payload);
+
+// Splits a response as makechunkeds does: headerText becomes the header block
+// up to and including the CR that opens the separator (empty without one), and
+// decodedBody its payload.
+void SplitResponse(std::string_view response, std::string& headerText, std::string& decodedBody);
 
 }  // namespace tcp

@@ -1,24 +1,29 @@
-// The connection commands as the host calls them.
+// The connection commands as the host calls them: inputs from the slots,
+// results back into them.
 #include "connection/connection.h"
+#include "plugin/plugin_session.h"
 
-using tcp::library;
+using tcp::PluginSession;
 
 extern "C" {
 
-void sethost() { tcp::sethost(library()); }
+void sethost() { tcp::SetHostByName(PluginSession(), PluginSession().exchange.ExchangeText); }
 
-void setip() { tcp::setip(library()); }
+void setip() { tcp::SetHostAddress(PluginSession(), PluginSession().exchange.ExchangeText); }
 
-void setport() { tcp::setport(library()); }
+void setport() { tcp::SetPort(PluginSession(), PluginSession().exchange.ExchangeValue); }
 
-void kconect() { tcp::kconect(library()); }
+void kconect() { tcp::Connect(PluginSession()); }
 
-void disconect() { tcp::disconect(library()); }
+void disconect() { tcp::Disconnect(PluginSession()); }
 
-void sendc() { tcp::sendc(library()); }
+void sendc() { tcp::SendRequest(PluginSession(), PluginSession().exchange.ExchangeText); }
 
-void recev() { tcp::recev(library()); }
+void recev() { PluginSession().exchange.ExchangeText = PluginSession().response.ReceiveBuffer; }
 
-void status() { tcp::status(library()); }
+void status() {
+  if (std::optional<std::string> text = tcp::StatusText(PluginSession()))
+    PluginSession().exchange.ExchangeText = std::move(*text);
+}
 
 }  // extern "C"

@@ -1,18 +1,18 @@
 // The entry points that hand the plug-in its place in the host's window.
 #include <cstdint>
 
-#include "plugin/library_state.h"
+#include "plugin/plugin_session.h"
 #include "plugin/plugin_form.h"
 
-using tcp::library;
+using tcp::PluginSession;
 
 extern "C" {
 
-void SetParentWindow(void* window) { tcp::SetParentWindow(library(), reinterpret_cast<tcp::WindowHandle>(window)); }
+void SetParentWindow(void* window) { tcp::SetParentWindow(PluginSession(), reinterpret_cast<tcp::WindowHandle>(window)); }
 
 // The first argument carries nothing the plug-in uses.
 void Draw(std::int32_t, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height) {
-  tcp::Draw(library(), x, y, width, height);
+  tcp::Draw(PluginSession(), x, y, width, height);
 }
 
 }  // extern "C"

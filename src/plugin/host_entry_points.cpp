@@ -3,10 +3,10 @@
 // tcp.def exports them under these names and fixed ordinals.
 #include <cstdint>
 
-#include "plugin/library_state.h"
+#include "plugin/plugin_session.h"
 #include "plugin/plugin_texts.h"
 
-using tcp::library;
+using tcp::PluginSession;
 
 extern "C" {
 
@@ -22,14 +22,14 @@ const char* Copyright() { return tcp::kCopyright; }
 // configuration, so there is nothing to show or change.
 void Settings() {}
 
-void SetPath(const char* path) { library().exchange.PluginPath = path ? path : ""; }
+void SetPath(const char* path) { PluginSession().exchange.PluginPath = path ? path : ""; }
 
-void SetFile(const char* text) { library().exchange.setFile(text); }
+void SetFile(const char* text) { PluginSession().exchange.setFile(text); }
 
-const char* GetFile() { return library().exchange.getFile(); }
+const char* GetFile() { return PluginSession().exchange.getFile(); }
 
-void SetData(std::int32_t value) { library().exchange.ExchangeValue = value; }
+void SetData(std::int32_t value) { PluginSession().exchange.ExchangeValue = value; }
 
-std::int32_t GetData() { return library().exchange.ExchangeValue; }
+std::int32_t GetData() { return PluginSession().exchange.ExchangeValue; }
 
 }  // extern "C"

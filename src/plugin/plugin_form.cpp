@@ -28,12 +28,11 @@ FormWindowLayout formWindowLayout(WindowHandle applet) {
 
 }  // namespace
 
-PluginForm::PluginForm(LibraryState& state, WindowHandle applet)
-    : state_(state), windows_(*state.platform.windows), timers_(*state.platform.timers), applet_(applet) {}
+PluginForm::PluginForm(Session& session, WindowHandle applet)
+    : session_(session), windows_(*session.platform.windows), timers_(*session.platform.timers), applet_(applet) {}
 
 PluginForm::~PluginForm() {
   stopPlacementTimer();
-  state_.client = nullptr;
   client_.reset();
   if (formWindow_) windows_.destroyFormWindow(formWindow_);
   if (applet_) windows_.destroyWindow(applet_);
@@ -42,10 +41,10 @@ PluginForm::~PluginForm() {
 void PluginForm::build() {
   formWindow_ = windows_.createFormWindow(formWindowLayout(applet_), *this);
   windows_.removeCloseCommand(formWindow_);
-  client_ = CreateConnectionClient(state_);
-  state_.client = client_.get();
+  client_ = CreateConnectionClient(session_);
   windows_.sendMessage(formWindow_, kInitMenu, 0, 0);
-  state_.response.HeaderLines.emplace();
+  session_.response.HeaderLines.clear();
+  session_.headerLinesKept = true;
 }
 
 void PluginForm::awaitPlacement() {
@@ -72,7 +71,7 @@ void PluginForm::timerTick() {
 // SetParentWindow.
 void PluginForm::placementDue() {
   stopPlacementTimer();
-  windows_.setParent(formWindow_, state_.exchange.HostWindow);
+  windows_.setParent(formWindow_, session_.exchange.HostWindow);
   windows_.showWindow(formWindow_, ShowCommand::Show);
 }
 
@@ -82,15 +81,17 @@ void PluginForm::formClosing() {
   windows_.showWindow(formWindow_, ShowCommand::Hide);
 }
 
+// The platform is destroying the window already. The timer and the client
+// go with it, so no event and no tick can reach the record any more.
 void PluginForm::formDestroyed() {
   windows_.destroyWindow(applet_);
   applet_ = 0;
-  state_.response.HeaderLines.reset();
-  // The platform is destroying the window already.
+  session_.headerLinesKept = false;
+  session_.response.HeaderLines.clear();
   formWindow_ = 0;
-  // Releases this record with its timer and client: nothing of *this may be
-  // used after this line.
-  state_.form.reset();
+  stopPlacementTimer();
+  client_.reset();
+  gone_ = true;
 }
 
 void PluginForm::stopPlacementTimer() {
@@ -98,22 +99,27 @@ void PluginForm::stopPlacementTimer() {
   placementTimer_ = 0;
 }
 
-void SetParentWindow(LibraryState& state, WindowHandle host) {
-  state.exchange.HostWindow = host;
-  if (state.form) return;
-  WindowSystem& windows = *state.platform.windows;
+PluginForm* FormOf(Session& session) { return static_cast<PluginForm*>(session.form.get()); }
+
+void SetParentWindow(Session& session, WindowHandle host) {
+  session.exchange.HostWindow = host;
+  if (session.form && !FormOf(session)->gone()) return;
+  // A form whose window is gone is released here, outside its window's messages.
+  session.form.reset();
+  WindowSystem& windows = *session.platform.windows;
   const WindowHandle applet =
       windows.createApplicationWindow(windows.getParent(host) ? kEmbeddedHostCaption : kTopLevelHostCaption);
   windows.showWindow(applet, ShowCommand::Hide);
   // The record is stored before it is built: what building starts may already look for it.
-  state.form = std::make_unique<PluginForm>(state, applet);
-  state.form->build();
-  state.form->awaitPlacement();
+  session.form = std::make_unique<PluginForm>(session, applet);
+  FormOf(session)->build();
+  FormOf(session)->awaitPlacement();
 }
 
-void Draw(LibraryState& state, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height) {
-  state.exchange.PluginPosition = {x, y};
-  if (state.form) state.form->setBounds(x, y, width, height);
+void Draw(Session& session, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height) {
+  session.exchange.PluginPosition = {x, y};
+  PluginForm* form = FormOf(session);
+  if (form && !form->gone()) form->setBounds(x, y, width, height);
 }
 
 }  // namespace tcp

@@ -6,8 +6,7 @@
 
 #include "platform/timer.h"
 #include "platform/window_system.h"
-#include "plugin/library_state.h"
-#include "tcpsocket/tcp_client.h"
+#include "session/session.h"
 
 namespace tcp {
 
@@ -17,17 +16,19 @@ namespace tcp {
 //
 // Lifecycle: built by SetParentWindow (hidden, parented by the hidden
 // application window PluginApplet); placed as a visible child of HostWindow
-// about 20 ms later; hidden on WM_CLOSE, which keeps everything else; on
-// WM_DESTROY it releases PluginApplet and HeaderLines, then itself (and with
-// itself the timer and the TcpClient). The library itself never closes or
-// destroys the form, except when it is unloaded while the form exists.
-class PluginForm final : public FormWindowEvents, public TimerSink {
+// about 20 ms later; hidden on WM_CLOSE, which keeps everything else. On
+// WM_DESTROY it lets go of everything that lives with its window: the timer,
+// the TcpClient, PluginApplet and HeaderLines. The record itself, now inert,
+// is released later by its owner, the session, never inside its own window's
+// messages: by the next SetParentWindow, or with the library. The library
+// never closes or destroys the form, except when it is unloaded.
+class PluginForm final : public SessionForm, public FormWindowEvents, public TimerSink {
  public:
   static constexpr std::uint32_t kPlacementDelayMs = 20;
   static constexpr std::uint32_t kPlacedStyle = kStyleChild | kStyleClipSiblings | kStyleClipChildren;
   static constexpr std::uint32_t kPlacedExtendedStyle = kExStyleControlParent;
 
-  PluginForm(LibraryState& state, WindowHandle applet);
+  PluginForm(Session& session, WindowHandle applet);
   // Releases what is still held: stops the timer, releases the client without
   // events, destroys the form window (without reports) and PluginApplet.
   ~PluginForm() override;
@@ -42,6 +43,9 @@ class PluginForm final : public FormWindowEvents, public TimerSink {
   void setBounds(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height);
 
   WindowHandle window() const { return formWindow_; }
+  // Whether the form's window has been destroyed.
+  bool gone() const { return gone_; }
+  TcpClient* client() override { return client_.get(); }
 
  private:
   void timerTick() override;
@@ -51,7 +55,7 @@ class PluginForm final : public FormWindowEvents, public TimerSink {
 
   void stopPlacementTimer();
 
-  LibraryState& state_;
+  Session& session_;
   WindowSystem& windows_;
   Timers& timers_;
   WindowHandle applet_;
@@ -60,11 +64,15 @@ class PluginForm final : public FormWindowEvents, public TimerSink {
   std::unique_ptr<TcpClient> client_;
   // Set by the first tick, so that the timer's thread asks for the placement once.
   std::atomic<bool> placementRequested_{false};
+  bool gone_ = false;
 };
 
-// SetParentWindow: records HostWindow; builds the form when none exists.
-void SetParentWindow(LibraryState& state, WindowHandle host);
-// Draw: records PluginPosition; moves and sizes the form when it exists.
-void Draw(LibraryState& state, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height);
+// The session's form, which only SetParentWindow builds; null without one.
+PluginForm* FormOf(Session& session);
+
+// SetParentWindow: records HostWindow; builds the form when none is alive.
+void SetParentWindow(Session& session, WindowHandle host);
+// Draw: records PluginPosition; moves and sizes the form while it is alive.
+void Draw(Session& session, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height);
 
 }  // namespace tcp

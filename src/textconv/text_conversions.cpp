@@ -4,23 +4,19 @@
 
 namespace tcp {
 
-void utfenk(ExchangeArea& area, CodePages& codePages) {
-  if (area.ExchangeText.empty()) return;
-  area.ExchangeText = EncodeUtf8(codePages.ansiToUtf16(area.ExchangeText));
+std::string Utf8FromAnsi(std::string_view ansi, CodePages& codePages) {
+  if (ansi.empty()) return {};
+  return EncodeUtf8(codePages.ansiToUtf16(ansi));
 }
 
-void utfdek(ExchangeArea& area, CodePages& codePages) {
-  if (area.ExchangeText.empty()) return;
-  const std::optional<std::u16string> units = DecodeUtf8(area.ExchangeText);
-  area.ExchangeText = units ? codePages.utf16ToAnsi(*units) : std::string();
+std::string AnsiFromUtf8(std::string_view utf8, CodePages& codePages) {
+  if (utf8.empty()) return {};
+  const std::optional<std::u16string> units = DecodeUtf8(utf8);
+  return units ? codePages.utf16ToAnsi(*units) : std::string();
 }
 
-void oem2ansi(ExchangeArea& area, CodePages& codePages) {
-  area.ExchangeText = codePages.oemToAnsi(area.ExchangeText);
-}
+std::string AnsiFromOem(std::string_view oem, CodePages& codePages) { return codePages.oemToAnsi(oem); }
 
-void ansi2oem(ExchangeArea& area, CodePages& codePages) {
-  area.ExchangeText = codePages.ansiToOem(area.ExchangeText);
-}
+std::string OemFromAnsi(std::string_view ansi, CodePages& codePages) { return codePages.ansiToOem(ansi); }
 
 }  // namespace tcp

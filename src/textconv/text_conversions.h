@@ -1,19 +1,22 @@
 #pragma once
 
-#include "platform/code_pages.h"
-#include "plugin/exchange_area.h"
+#include <string>
+#include <string_view>
 
-// The commands that re-encode the text slot in place. They touch nothing but
-// ExchangeText and need nothing but the code pages, so they work from the
-// moment the library is loaded.
+#include "platform/code_pages.h"
+
+// The text re-encodings that the conversion commands apply to the text slot.
+// Each takes a whole text, zero bytes included, and returns the new one; they
+// need nothing but the code pages, so they work from the moment the library is
+// loaded.
 namespace tcp {
 
 // ANSI text to UTF-8.
-void utfenk(ExchangeArea& area, CodePages& codePages);
+std::string Utf8FromAnsi(std::string_view ansi, CodePages& codePages);
 // UTF-8 to ANSI text; the empty text when the input is not acceptable UTF-8.
-void utfdek(ExchangeArea& area, CodePages& codePages);
+std::string AnsiFromUtf8(std::string_view utf8, CodePages& codePages);
 // OEM to ANSI code page and back; the whole text, zero bytes kept in place.
-void oem2ansi(ExchangeArea& area, CodePages& codePages);
-void ansi2oem(ExchangeArea& area, CodePages& codePages);
+std::string AnsiFromOem(std::string_view oem, CodePages& codePages);
+std::string OemFromAnsi(std::string_view ansi, CodePages& codePages);
 
 }  // namespace tcp

@@ -9,13 +9,6 @@ namespace {
 // with Knuth-Morris-Pratt, linear whatever the text and the marker.
 constexpr std::size_t kShortMarker = 16;
 
-std::int32_t position(std::size_t index) { return static_cast<std::int32_t>(index + 1); }
-
-std::int32_t emptyMarkerPosition(std::string_view text) {
-  const std::size_t zero = text.find('\0');
-  return static_cast<std::int32_t>(zero == std::string_view::npos ? text.size() : zero + 1);
-}
-
 std::size_t searchLinear(std::string_view text, std::string_view marker) {
   const std::vector<std::size_t> border = MarkerBorders(marker);
   for (std::size_t i = 0, k = 0; i < text.size(); ++i) {
@@ -33,11 +26,18 @@ std::size_t searchLinear(std::string_view text, std::string_view marker) {
 
 }  // namespace
 
+std::size_t FindIndex(std::string_view text, std::string_view marker) {
+  if (marker.empty()) {
+    const std::size_t zero = text.find('\0');
+    return zero != std::string_view::npos ? zero : text.size() - 1;
+  }
+  return marker.size() <= kShortMarker ? text.find(marker) : searchLinear(text, marker);
+}
+
 std::int32_t FindText(std::string_view text, std::string_view marker) {
-  if (marker.empty()) return emptyMarkerPosition(text);
-  const std::size_t index =
-      marker.size() <= kShortMarker ? text.find(marker) : searchLinear(text, marker);
-  return index == std::string_view::npos ? -1 : position(index);
+  if (text.empty() && marker.empty()) return 0;
+  const std::size_t index = FindIndex(text, marker);
+  return index == std::string_view::npos ? -1 : static_cast<std::int32_t>(index + 1);
 }
 
 }  // namespace tcp

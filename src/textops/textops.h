@@ -14,6 +14,24 @@ namespace tcp {
 // 0 in an empty text. Linear in the lengths of both.
 std::int32_t FindText(std::string_view text, std::string_view marker);
 
+// The same search with a 0-based index: npos when marker does not occur (and
+// for an empty marker in an empty text).
+std::size_t FindIndex(std::string_view text, std::string_view marker);
+
+// The bytes strictly between the first occurrence of start and the first
+// occurrence of end after it; empty when start does not occur, when no end
+// follows it, or when end follows it at once. Empty markers are found where
+// FindText places them.
+std::string_view TextBetween(std::string_view source, std::string_view start, std::string_view end);
+
+// Removes the first occurrence of marker from text again and again until none
+// is left; an empty marker removes nothing. One linear pass, in place.
+void StripMarker(std::string& text, std::string_view marker);
+
+// The bytes of text before its first zero byte: what a reader of
+// zero-terminated texts sees.
+std::string_view UntilZero(std::string_view text);
+
 // The bytes of text from position to its end. A position below 1 counts as 1;
 // one beyond the end gives the empty text.
 std::string_view TextFrom(std::string_view text, std::int32_t position);

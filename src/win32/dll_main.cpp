@@ -1,5 +1,4 @@
-#include "plugin/library_state.h"
-#include "plugin/plugin_form.h"
+#include "plugin/plugin_session.h"
 #include "win32/win32_platform.h"
 
 namespace {
@@ -10,27 +9,27 @@ constexpr char kApplicationCaption[] = "tcpplug";
 // application window, nothing else. The socket layer and the form wait for
 // the host's first SetParentWindow.
 void attach() {
-  tcp::LibraryState& state = tcp::library();
-  state.platform = tcp::win32::platform();
-  state.applicationCaption = kApplicationCaption;
-  state.applicationWindow = state.platform.windows->createApplicationWindow(kApplicationCaption);
+  tcp::Session& session = tcp::PluginSession();
+  session.platform = tcp::win32::platform();
+  session.applicationCaption = kApplicationCaption;
+  session.applicationWindow = session.platform.windows->createApplicationWindow(kApplicationCaption);
 }
 
 // On FreeLibrary the application window goes with the library, so that a
 // later load starts afresh. At process exit the system takes it anyway.
 void detach() {
-  tcp::LibraryState& state = tcp::library();
+  tcp::Session& session = tcp::PluginSession();
   // The form's hidden application window shares the class; it goes first.
-  state.form.reset();
-  state.platform.windows->destroyWindow(state.applicationWindow);
-  state.applicationWindow = 0;
+  session.form.reset();
+  session.platform.windows->destroyWindow(session.applicationWindow);
+  session.applicationWindow = 0;
   tcp::win32::unregisterApplicationClass();
 }
 
 // At process exit the system takes the windows and sockets down itself, and
 // other threads are already gone: a form still alive is left to it rather
 // than released from under the loader lock.
-void abandonAtExit() { static_cast<void>(tcp::library().form.release()); }
+void abandonAtExit() { static_cast<void>(tcp::PluginSession().form.release()); }
 
 }  // namespace
 

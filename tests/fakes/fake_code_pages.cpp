@@ -2,7 +2,7 @@
 
 #include <array>
 
-namespace tcp::testing {
+namespace tcp::fakes {
 namespace {
 
 using UpperHalf = std::array<char16_t, 128>;
@@ -101,4 +101,4 @@ std::string FakeCodePages::lowerAnsi(std::string_view ansi) {
   return lower;
 }
 
-}  // namespace tcp::testing
+}  // namespace tcp::fakes

@@ -2,7 +2,7 @@
 
 #include "platform/code_pages.h"
 
-namespace tcp::testing {
+namespace tcp::fakes {
 
 // Code page 1251 as the ANSI and 866 as the OEM code page, the way a Russian
 // Windows has them, from tables of their upper halves. Characters that the
@@ -19,4 +19,4 @@ class FakeCodePages : public CodePages {
   std::u16string lastUnitsToAnsi;
 };
 
-}  // namespace tcp::testing
+}  // namespace tcp::fakes

@@ -1,6 +1,6 @@
 #include "fake_files.h"
 
-namespace tcp::testing {
+namespace tcp::fakes {
 
 bool FakeFileSystem::writeFile(const std::string& path, std::string_view bytes) {
   ++writes;
@@ -9,4 +9,4 @@ bool FakeFileSystem::writeFile(const std::string& path, std::string_view bytes) 
   return true;
 }
 
-}  // namespace tcp::testing
+}  // namespace tcp::fakes

@@ -6,7 +6,7 @@
 
 #include "platform/files.h"
 
-namespace tcp::testing {
+namespace tcp::fakes {
 
 // Files kept in memory; paths named in unwritable fail as a locked or
 // invalid path does.
@@ -19,4 +19,4 @@ class FakeFileSystem : public FileSystem {
   int writes = 0;
 };
 
-}  // namespace tcp::testing
+}  // namespace tcp::fakes

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <sstream>
 
-namespace tcp::testing {
+namespace tcp::fakes {
 
 int FakeSockets::fail(int code) {
   lastError_ = code;
@@ -142,4 +142,4 @@ void FakeSockets::deliverFor(SocketHandle socket, std::uint32_t event, int error
   sink->HandleMessage(0x0401, socket, lParam);
 }
 
-}  // namespace tcp::testing
+}  // namespace tcp::fakes

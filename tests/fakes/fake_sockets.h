@@ -8,7 +8,7 @@
 
 #include "platform/sockets.h"
 
-namespace tcp::testing {
+namespace tcp::fakes {
 
 // Windows Sockets in memory: records what the client asks, and plays the
 // peer: bytes queued in incoming are readable, send takes at most sendLimit
@@ -83,4 +83,4 @@ class FakeSockets : public SocketSystem {
   SocketHandle nextSocket_ = 100;
 };
 
-}  // namespace tcp::testing
+}  // namespace tcp::fakes

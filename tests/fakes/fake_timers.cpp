@@ -1,6 +1,6 @@
 #include "fake_timers.h"
 
-namespace tcp::testing {
+namespace tcp::fakes {
 
 TimerId FakeTimers::startPeriodic(std::uint32_t intervalMs, TimerSink& sink) {
   const TimerId timer = nextTimer_++;
@@ -21,4 +21,4 @@ bool FakeTimers::tick(TimerId timer) {
   return true;
 }
 
-}  // namespace tcp::testing
+}  // namespace tcp::fakes

@@ -6,7 +6,7 @@
 
 #include "platform/timer.h"
 
-namespace tcp::testing {
+namespace tcp::fakes {
 
 // Timers that tick only when a test says so. Starts and stops go to a call
 // log shared with the other fakes, so that their order shows.
@@ -29,4 +29,4 @@ class FakeTimers : public Timers {
   TimerId nextTimer_ = 1;
 };
 
-}  // namespace tcp::testing
+}  // namespace tcp::fakes

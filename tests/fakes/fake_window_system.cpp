@@ -1,6 +1,6 @@
 #include "fake_window_system.h"
 
-namespace tcp::testing {
+namespace tcp::fakes {
 namespace {
 
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }
@@ -105,4 +105,4 @@ FormWindowEvents* FakeWindowSystem::eventsOf(WindowHandle form) const {
   return found == formEvents_.end() ? nullptr : found->second;
 }
 
-}  // namespace tcp::testing
+}  // namespace tcp::fakes

@@ -8,7 +8,7 @@
 
 #include "platform/window_system.h"
 
-namespace tcp::testing {
+namespace tcp::fakes {
 
 // "0x1f": how the fakes write handles and numbers in their call logs.
 std::string hex(std::uintmax_t value);
@@ -70,4 +70,4 @@ class FakeWindowSystem : public WindowSystem {
   std::map<WindowHandle, FormWindowEvents*> formEvents_;
 };
 
-}  // namespace tcp::testing
+}  // namespace tcp::fakes

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "http/chunked_decoder.h"
-#include "http/http_commands.h"
+#include "http/header_lines.h"
 #include "http/message_parts.h"
 #include "response_fixtures.h"
 
@@ -14,34 +14,29 @@ namespace {
 using namespace std::string_literals;
 
 struct Split {
-  ExchangeArea area;
-  ResponseState response;
+  std::string headerText;
+  std::string decodedBody;
 
-  explicit Split(std::string raw) {
-    response.ReceiveBuffer = std::move(raw);
-    response.HeaderLines.emplace();
-    makechunkeds(area, response);
-  }
+  explicit Split(std::string_view raw) { SplitResponse(raw, headerText, decodedBody); }
 };
 
-TEST(Makechunkeds, SplitsEveryFixtureIntoHeaderLinesAndPayload) {
+TEST(SplitResponse, SplitsEveryFixtureIntoHeaderLinesAndPayload) {
   for (const fixtures::Response& fixture : fixtures::responses()) {
     SCOPED_TRACE(fixture.name);
     const Split split(fixture.raw);
-    EXPECT_EQ(split.response.DecodedBody, fixture.payload);
-    EXPECT_EQ(split.area.ExchangeText, fixture.payload);
-    EXPECT_EQ(*split.response.HeaderLines, fixture.headerLines);
+    EXPECT_EQ(split.decodedBody, fixture.payload);
+    EXPECT_EQ(SplitLines(split.headerText), fixture.headerLines);
     const std::size_t end = fixture.raw.find("\r\n\r\n");
-    EXPECT_EQ(split.response.HeaderText, end == std::string::npos ? "" : fixture.raw.substr(0, end + 1));
+    EXPECT_EQ(split.headerText, end == std::string::npos ? "" : fixture.raw.substr(0, end + 1));
   }
 }
 
-TEST(Makechunkeds, EveryCutOfAResponseDecodesToAPrefixOfTheWhole) {
+TEST(SplitResponse, EveryCutOfAResponseDecodesToAPrefixOfTheWhole) {
   for (const fixtures::Response& fixture : fixtures::responses()) {
     SCOPED_TRACE(fixture.name);
     for (std::size_t cut = 0; cut <= fixture.raw.size(); ++cut) {
-      const Split split(fixture.raw.substr(0, cut));
-      const std::string& decoded = split.response.DecodedBody;
+      const Split split(std::string_view(fixture.raw).substr(0, cut));
+      const std::string& decoded = split.decodedBody;
       ASSERT_LE(decoded.size(), std::min(cut, fixture.payload.size())) << "cut at " << cut;
       EXPECT_EQ(decoded, fixture.payload.substr(0, decoded.size())) << "cut at " << cut;
     }
@@ -117,20 +112,13 @@ TEST(DeclaresChunked, ReadsTheLastCodingOfTransferEncodingLines) {
   for (const Case& c : cases) EXPECT_EQ(DeclaresChunked(c.headerBlock), c.chunked) << c.headerBlock;
 }
 
-TEST(Makechunkeds, LeavesAMissingHeaderListMissingAndRunsTwiceAlike) {
-  ExchangeArea area;
-  ResponseState response;
-  response.ReceiveBuffer = fixtures::responses().front().raw;
-  makechunkeds(area, response);
-  EXPECT_FALSE(response.HeaderLines.has_value());
-  EXPECT_EQ(response.DecodedBody, "abcdefghijklmnopqrstuvwxyz12345");
-  response.HeaderLines.emplace();
-  makechunkeds(area, response);
-  const ResponseState first = response;
-  makechunkeds(area, response);
-  EXPECT_EQ(response.HeaderLines, first.HeaderLines);
-  EXPECT_EQ(response.DecodedBody, first.DecodedBody);
-  EXPECT_EQ(response.HeaderText, first.HeaderText);
+TEST(SplitResponse, RunsTwiceAlikeOnTheSameStorage) {
+  const std::string& raw = fixtures::responses().front().raw;
+  Split split(raw);
+  const Split first = split;
+  SplitResponse(raw, split.headerText, split.decodedBody);
+  EXPECT_EQ(split.headerText, first.headerText);
+  EXPECT_EQ(split.decodedBody, "abcdefghijklmnopqrstuvwxyz12345");
 }
 
 }  // namespace

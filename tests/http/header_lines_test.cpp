@@ -5,7 +5,6 @@
 
 #include "fake_code_pages.h"
 #include "http/header_lines.h"
-#include "http/http_commands.h"
 
 namespace tcp {
 namespace {
@@ -52,24 +51,13 @@ TEST(MaskMatch, MatchesWholeTextsWithWildcardsInAnyCase) {
       {"Name\0tail"s, "name", true},
       {"Name: v", "name\0*"s, false},
   };
-  testing::FakeCodePages codePages;
+  fakes::FakeCodePages codePages;
   for (const Case& c : cases) EXPECT_EQ(MaskMatch(c.text, c.mask, codePages), c.matches) << c.text << " ~ " << c.mask;
 }
 
-class Getheadername : public ::testing::Test {
- protected:
-  std::string find(const std::string& name) {
-    area.ExchangeText = name;
-    getheadername(area, response, codePages);
-    return area.ExchangeText;
-  }
-  testing::FakeCodePages codePages;
-  ExchangeArea area;
-  ResponseState response;
-};
-
-TEST_F(Getheadername, TakesTheLinesThatBeginWithTheName) {
-  response.HeaderLines = Lines{"HTTP/1.1 200 OK", "Set-Cookie: a=1", "Content-Type: text/html", "",
+TEST(HeaderLinesNamed, TakesTheLinesThatBeginWithTheName) {
+  fakes::FakeCodePages codePages;
+  const Lines lines{"HTTP/1.1 200 OK", "Set-Cookie: a=1", "Content-Type: text/html", "",
                                "set-cookie: b=2", "X-Set-Cookie: c"};
   const std::pair<std::string, std::string> cases[] = {
       {"Set-Cookie", "Set-Cookie: a=1set-cookie: b=2"},
@@ -83,27 +71,8 @@ TEST_F(Getheadername, TakesTheLinesThatBeginWithTheName) {
       {"Content-Type: text/html\0junk"s, "Content-Type: text/html"},
       {"Content\0junk"s, ""},
   };
-  for (const auto& [name, lines] : cases) EXPECT_EQ(find(name), lines) << name;
-}
-
-TEST_F(Getheadername, FindsNothingWithoutAList) {
-  EXPECT_EQ(find("Set-Cookie"), "");
-  response.HeaderLines.emplace();
-  EXPECT_EQ(find(""), "");
-}
-
-TEST(Makeheader, ReplacesTheListWithTheLinesOfHeaderText) {
-  ResponseState response;
-  response.HeaderText = "HTTP/1.1 200 OK\r\nA: b\r";
-  makeheader(response);
-  EXPECT_FALSE(response.HeaderLines.has_value());
-  response.HeaderLines = Lines{"old"};
-  makeheader(response);
-  makeheader(response);
-  EXPECT_EQ(*response.HeaderLines, (Lines{"HTTP/1.1 200 OK", "A: b"}));
-  response.HeaderText.clear();
-  makeheader(response);
-  EXPECT_EQ(*response.HeaderLines, Lines{});
+  for (const auto& [name, found] : cases) EXPECT_EQ(HeaderLinesNamed(lines, name, codePages), found) << name;
+  EXPECT_EQ(HeaderLinesNamed({}, "", codePages), "");
 }
 
 }  // namespace

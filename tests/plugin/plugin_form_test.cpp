@@ -13,8 +13,8 @@
 namespace tcp {
 namespace {
 
-using testing::FakeTimers;
-using testing::FakeWindowSystem;
+using fakes::FakeTimers;
+using fakes::FakeWindowSystem;
 using Calls = std::vector<std::string>;
 
 constexpr WindowHandle kHost = 0x500;
@@ -62,8 +62,8 @@ struct Bench {
 
   FakeWindowSystem windows;
   FakeTimers timers{windows.calls};
-  testing::FakeSockets sockets;
-  LibraryState state;
+  fakes::FakeSockets sockets;
+  Session state;
 };
 
 class PluginFormTest : public ::testing::Test, protected Bench {};
@@ -85,10 +85,10 @@ TEST(PluginFormBuild, FirstSetParentWindowBuildsTheFormInOrder) {
     EXPECT_EQ(bench.windows.calls, expected) << c.appletCaption;
     EXPECT_EQ(bench.state.exchange.HostWindow, kHost);
     ASSERT_NE(bench.state.form, nullptr);
-    EXPECT_EQ(bench.state.form->window(), kForm);
-    ASSERT_NE(bench.state.client, nullptr);
-    EXPECT_EQ(bench.state.client->host(), "127.0.0.1");
-    EXPECT_EQ(bench.state.client->port(), 1234);
+    EXPECT_EQ(FormOf(bench.state)->window(), kForm);
+    ASSERT_NE(bench.state.client(), nullptr);
+    EXPECT_EQ(bench.state.client()->host(), "127.0.0.1");
+    EXPECT_EQ(bench.state.client()->port(), 1234);
   }
 }
 
@@ -97,14 +97,14 @@ TEST_F(PluginFormTest, ClientComesBeforeWmInitMenuAndHeaderLinesLastAndEmpty) {
   bool clientAtInitMenu = false;
   bool linesAtInitMenu = true;
   windows.onSendMessage = [&] {
-    clientAtInitMenu = state.client != nullptr;
-    linesAtInitMenu = state.response.HeaderLines.has_value();
+    clientAtInitMenu = state.client() != nullptr;
+    linesAtInitMenu = state.headerLinesKept;
   };
   SetParentWindow(state, kHost);
   EXPECT_TRUE(clientAtInitMenu);
   EXPECT_FALSE(linesAtInitMenu);
-  ASSERT_TRUE(state.response.HeaderLines.has_value());
-  EXPECT_TRUE(state.response.HeaderLines->empty());
+  EXPECT_TRUE(state.headerLinesKept);
+  EXPECT_TRUE(state.response.HeaderLines.empty());
   EXPECT_EQ(state.response.ReceiveBuffer, "arrived before the form");
 }
 
@@ -122,7 +122,7 @@ TEST_F(PluginFormTest, FirstTickAsksOnceForThePlacementThatMakesTheFormAVisibleC
 
 TEST_F(PluginFormTest, LaterSetParentWindowOnlyChangesWhereTheFormGoesAndWhoIsClicked) {
   buildForm();
-  PluginForm* const form = state.form.get();
+  SessionForm* const form = state.form.get();
   SetParentWindow(state, kOtherHost);
   EXPECT_TRUE(windows.calls.empty());
   EXPECT_EQ(state.form.get(), form);
@@ -161,8 +161,8 @@ TEST_F(PluginFormTest, CloseHidesTheFormAndKeepsEverythingElse) {
   windows.calls.clear();
   formEvents().formClosing();
   EXPECT_EQ(windows.calls, (Calls{"ShowWindow(0x101, SW_HIDE)"}));
-  EXPECT_TRUE(state.response.HeaderLines.has_value());
-  EXPECT_NE(state.client, nullptr);
+  EXPECT_TRUE(state.headerLinesKept);
+  EXPECT_NE(state.client(), nullptr);
   ASSERT_NE(state.form, nullptr);
 
   windows.calls.clear();
@@ -170,7 +170,7 @@ TEST_F(PluginFormTest, CloseHidesTheFormAndKeepsEverythingElse) {
   EXPECT_EQ(windows.calls, (Calls{"SetBounds(0x101, 1, 2, 3, 4)"}));
 }
 
-TEST(PluginFormDestroy, DestroyReleasesAppletLinesAndTheRecord) {
+TEST(PluginFormDestroy, DestroyLetsGoOfAppletLinesTimerAndClientAndLeavesAnInertRecord) {
   struct Case {
     bool placed;
     Calls expected;
@@ -190,9 +190,10 @@ TEST(PluginFormDestroy, DestroyReleasesAppletLinesAndTheRecord) {
     bench.formEvents().formDestroyed();
 
     EXPECT_EQ(bench.windows.calls, c.expected) << "placed " << c.placed;
-    EXPECT_EQ(bench.state.form, nullptr);
-    EXPECT_EQ(bench.state.client, nullptr);
-    EXPECT_FALSE(bench.state.response.HeaderLines.has_value());
+    ASSERT_NE(bench.state.form, nullptr) << "released later, outside the window's messages";
+    EXPECT_TRUE(FormOf(bench.state)->gone());
+    EXPECT_EQ(bench.state.client(), nullptr);
+    EXPECT_FALSE(bench.state.headerLinesKept);
     EXPECT_FALSE(bench.timers.running(1));
     EXPECT_TRUE(bench.windows.posted.empty()) << "the host hears nothing of it";
   }
@@ -208,19 +209,21 @@ TEST_F(PluginFormTest, AfterTheFormIsGoneDrawOnlyRecordsAndSetParentWindowBuilds
   EXPECT_TRUE(windows.calls.empty());
   EXPECT_EQ(state.exchange.PluginPosition.y, 4);
 
+  const SessionForm* const gone = state.form.get();
   SetParentWindow(state, kOtherHost);
   ASSERT_NE(state.form, nullptr);
+  EXPECT_NE(state.form.get(), gone);
+  EXPECT_FALSE(FormOf(state)->gone());
   EXPECT_EQ(windows.calls.at(1), "CreateApplicationWindow(\"pluginreal\") -> 0x102");
-  EXPECT_TRUE(state.response.HeaderLines.has_value());
+  EXPECT_TRUE(state.headerLinesKept);
 }
 
 TEST_F(PluginFormTest, ConnectionCommandsAfterTheFormIsGoneTouchNothingReleased) {
   buildForm();
   place();
-  state.exchange.setFile("GET / HTTP/1.1\r\n\r\n");
-  kconect(state);
+  Connect(state);
   sockets.deliver(kSocketConnect);
-  sendc(state);
+  SendRequest(state, "GET / HTTP/1.1\r\n\r\n");
   sockets.incoming = "HTTP/1.1 200 OK\r\n";
   sockets.deliver(kSocketRead);
   windows.posted.clear();
@@ -230,15 +233,15 @@ TEST_F(PluginFormTest, ConnectionCommandsAfterTheFormIsGoneTouchNothingReleased)
   EXPECT_EQ(sockets.cleanups, sockets.startups);
   const std::size_t socketCalls = sockets.calls.size();
 
-  state.exchange.setFile("kept");
-  state.exchange.ExchangeValue = 77;
-  for (void (*command)(LibraryState&) : {kconect, setip, setport, sendc, status, disconect}) command(state);
-  EXPECT_EQ(state.exchange.ExchangeText, "kept");
-  EXPECT_EQ(state.exchange.ExchangeValue, 77);
+  Connect(state);
+  SetHostAddress(state, "10.0.0.1");
+  SetPort(state, 80);
+  SendRequest(state, "GET / HTTP/1.1\r\n\r\n");
+  Disconnect(state);
+  EXPECT_EQ(StatusText(state), std::nullopt);
   EXPECT_TRUE(windows.posted.empty());
   EXPECT_EQ(sockets.calls.size(), socketCalls);
-  recev(state);
-  EXPECT_EQ(state.exchange.ExchangeText, "HTTP/1.1 200 OK\r\n") << "the received bytes stay";
+  EXPECT_EQ(state.response.ReceiveBuffer, "HTTP/1.1 200 OK\r\n") << "the received bytes stay";
 }
 
 TEST(PluginFormRelease, ReleasingALiveFormStopsTheTimerAndDestroysItsWindowsWithoutReports) {
@@ -253,9 +256,9 @@ TEST(PluginFormRelease, ReleasingALiveFormStopsTheTimerAndDestroysItsWindowsWith
   for (const Case& c : cases) {
     FakeWindowSystem windows;
     FakeTimers timers{windows.calls};
-    testing::FakeSockets sockets;
+    fakes::FakeSockets sockets;
     {
-      LibraryState state;
+      Session state;
       state.platform.windows = &windows;
       state.platform.timers = &timers;
       state.platform.sockets = &sockets;

@@ -46,7 +46,7 @@ class TcpClientTest : public ::testing::Test {
     return client->Connecting() ? "Connecting" : "Closed";
   }
 
-  testing::FakeSockets sockets;
+  fakes::FakeSockets sockets;
   Events events;
   std::vector<std::string> messages;
   std::string received;

@@ -48,78 +48,40 @@ TEST(EncodeUtf8, WritesEachUnitByItself) {
   EXPECT_EQ(EncodeUtf8(u"\U0001F600"), "\xED\xA0\xBD\xED\xB8\x80");
 }
 
-class TextConversionCommands : public ::testing::Test {
+class TextConversions : public ::testing::Test {
  protected:
-  std::string run(void (*command)(ExchangeArea&, CodePages&), const std::string& input) {
-    area.setFile(input.c_str());
-    command(area, codePages);
-    return area.ExchangeText;
+  std::string run(std::string (*convert)(std::string_view, CodePages&), const std::string& input) {
+    return convert(input, codePages);
   }
-  testing::FakeCodePages codePages;
-  ExchangeArea area;
+  fakes::FakeCodePages codePages;
 };
 
-TEST_F(TextConversionCommands, ConvertTheTextSlot) {
+TEST_F(TextConversions, ConvertWholeTexts) {
   const std::string privet = "\xCF\xF0\xE8\xE2\xE5\xF2";  // "Привет" in code page 1251
   const std::string privetUtf8 = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82";
-  EXPECT_EQ(run(utfenk, privet), privetUtf8);
-  EXPECT_EQ(run(utfdek, privetUtf8), privet);
-  EXPECT_EQ(run(utfenk, "\x88"), "\xE2\x82\xAC");
-  EXPECT_EQ(run(utfenk, "ASCII"), "ASCII");
-  EXPECT_EQ(run(utfdek, "ASCII"), "ASCII");
-  EXPECT_EQ(run(utfdek, "\xC0\x80"), "\0"s);
-  EXPECT_EQ(run(utfdek, "text\xD0"), "");
-  EXPECT_EQ(run(utfdek, "\xD0\x41"), "");
-  EXPECT_EQ(run(oem2ansi, "\x8F"), "\xCF");
-  EXPECT_EQ(run(ansi2oem, "\xCF"), "\x8F");
+  EXPECT_EQ(run(Utf8FromAnsi, privet), privetUtf8);
+  EXPECT_EQ(run(AnsiFromUtf8, privetUtf8), privet);
+  EXPECT_EQ(run(Utf8FromAnsi, "\x88"), "\xE2\x82\xAC");
+  EXPECT_EQ(run(Utf8FromAnsi, "ASCII"), "ASCII");
+  EXPECT_EQ(run(AnsiFromUtf8, "ASCII"), "ASCII");
+  EXPECT_EQ(run(AnsiFromUtf8, "\xC0\x80"), "\0"s);
+  EXPECT_EQ(run(AnsiFromUtf8, "text\xD0"), "");
+  EXPECT_EQ(run(AnsiFromUtf8, "\xD0\x41"), "");
+  EXPECT_EQ(run(AnsiFromOem, "\x8F"), "\xCF");
+  EXPECT_EQ(run(OemFromAnsi, "\xCF"), "\x8F");
 }
 
-TEST_F(TextConversionCommands, ConvertTextsHoldingZeroBytesWhole) {
-  area.ExchangeText = "\x8F\0\x8F"s;
-  oem2ansi(area, codePages);
-  EXPECT_EQ(area.ExchangeText, "\xCF\0\xCF"s);
-  ansi2oem(area, codePages);
-  EXPECT_EQ(area.ExchangeText, "\x8F\0\x8F"s);
-  area.ExchangeText = "\xCF\0\xCF"s;
-  utfenk(area, codePages);
-  EXPECT_EQ(area.ExchangeText, "\xD0\x9F\0\xD0\x9F"s);
-  utfdek(area, codePages);
-  EXPECT_EQ(area.ExchangeText, "\xCF\0\xCF"s);
+TEST_F(TextConversions, ConvertTextsHoldingZeroBytesWhole) {
+  EXPECT_EQ(run(AnsiFromOem, "\x8F\0\x8F"s), "\xCF\0\xCF"s);
+  EXPECT_EQ(run(OemFromAnsi, "\xCF\0\xCF"s), "\x8F\0\x8F"s);
+  EXPECT_EQ(run(Utf8FromAnsi, "\xCF\0\xCF"s), "\xD0\x9F\0\xD0\x9F"s);
+  EXPECT_EQ(run(AnsiFromUtf8, "\xD0\x9F\0\xD0\x9F"s), "\xCF\0\xCF"s);
+  for (auto convert : {Utf8FromAnsi, AnsiFromUtf8, AnsiFromOem, OemFromAnsi}) EXPECT_EQ(run(convert, ""), "");
 }
 
-TEST_F(TextConversionCommands, AnEmojiNoLongerEmptiesTheWholeText) {
-  EXPECT_EQ(run(utfdek, "\xD0\x9F\xD1\x80 \xF0\x9F\x98\x80!"), "\xCF\xF0 ?!");
+TEST_F(TextConversions, AnEmojiNoLongerEmptiesTheWholeText) {
+  EXPECT_EQ(run(AnsiFromUtf8, "\xD0\x9F\xD1\x80 \xF0\x9F\x98\x80!"), "\xCF\xF0 ?!");
   EXPECT_EQ(codePages.lastUnitsToAnsi, u"\u041F\u0440 \U0001F600!");
-}
-
-TEST_F(TextConversionCommands, TouchOnlyTheTextSlot) {
-  using Command = void (*)(ExchangeArea&, CodePages&);
-  struct Case {
-    Command command;
-    const char* input;
-    const char* output;
-  };
-  const Case cases[] = {
-      {utfenk, "", ""},
-      {utfdek, "", ""},
-      {oem2ansi, "", ""},
-      {ansi2oem, "", ""},
-      {utfenk, "\xCF", "\xD0\x9F"},
-      {utfdek, "\xD0\x9F", "\xCF"},
-      {oem2ansi, "\x8F", "\xCF"},
-      {ansi2oem, "\xCF", "\x8F"},
-      {utfdek, "\xD0\x9F\xD0", ""},  // a failed decoding reports nothing
-  };
-  for (const Case& c : cases) {
-    area.ExchangeValue = 77;
-    area.setFile("older");
-    area.setFile(c.input);
-    c.command(area, codePages);
-    EXPECT_EQ(area.ExchangeText, c.output) << c.input;
-    EXPECT_EQ(area.ExchangeValue, 77);
-    EXPECT_EQ(area.FileHistory[0], c.input);
-    EXPECT_EQ(area.FileHistory[1], "older");
-  }
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "plugin/library_state.h"
+#include "session/session.h"
 
 namespace tcp {
 
@@ -23,9 +23,9 @@ std::intptr_t NotificationPoint(std::int32_t x, std::int32_t y);
 
 // Posts a left-button click at PluginPosition to HostWindow: button-down with
 // MK_LBUTTON, then button-up. Carries no data: the host reads the slots.
-void HostNotification(LibraryState& state);
+void HostNotification(Session& session);
 
 // Writes an event's code and text to the exchange slots, then clicks the host.
-void ReportEvent(LibraryState& state, EventCode code, std::string text);
+void ReportEvent(Session& session, EventCode code, std::string text);
 
 }  // namespace tcp

@@ -1,7 +1,7 @@
 #include <vector>
 
-#include "http/http_commands.h"
 #include "textops/marker_borders.h"
+#include "textops/textops.h"
 
 namespace tcp {
 namespace {
@@ -27,11 +27,9 @@ std::size_t matchedAtEnd(std::string_view text, std::string_view marker, const s
 // text itself. After a removal the matcher resumes from the state of the kept
 // text's new end, found from its last bytes; removals take marker-sized bites,
 // so that costs no more than the bytes removed, and the pass stays linear.
-void strip(ExchangeArea& area) {
-  const std::string& marker = area.FileHistory[1];
+void StripMarker(std::string& text, std::string_view marker) {
   if (marker.empty()) return;
   const std::vector<std::size_t> border = MarkerBorders(marker);
-  std::string& text = area.ExchangeText;
   std::size_t kept = 0;
   std::size_t k = 0;
   for (std::size_t read = 0; read < text.size(); ++read) {

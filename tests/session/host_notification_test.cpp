@@ -1,4 +1,4 @@
-#include "plugin/host_notification.h"
+#include "session/host_notification.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 namespace tcp {
 namespace {
 
-using testing::FakeWindowSystem;
+using fakes::FakeWindowSystem;
 using Posted = FakeWindowSystem::PostedMessage;
 
 TEST(NotificationPoint, AddsYTimesSixtyFiveThousandFiveHundredThirtySixToXWithWrap) {
@@ -35,7 +35,7 @@ class HostNotificationTest : public ::testing::Test {
  protected:
   HostNotificationTest() { state.platform.windows = &windows; }
   FakeWindowSystem windows;
-  LibraryState state;
+  Session state;
 };
 
 TEST_F(HostNotificationTest, PostsButtonDownThenUpAtThePluginPosition) {

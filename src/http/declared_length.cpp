@@ -1,4 +1,4 @@
-#include "connection/declared_length.h"
+#include "http/declared_length.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "plugin/exchange_area.h"
+#include "session/exchange_area.h"
 
 #include <gtest/gtest.h>
 

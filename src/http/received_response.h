@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "http/declared_length.h"
+
+namespace tcp {
+
+// What the library keeps of the current response: the bytes as they arrive,
+// the length they declare, and what makechunkeds split them into.
+struct ReceivedResponse {
+  // Every byte received since the last request, in arrival order, zero bytes
+  // included. It is both the receive buffer that recev and the text commands
+  // read and the receive stream that the file and chunk commands read: the two
+  // always hold the same bytes, so they are stored once.
+  std::string ReceiveBuffer;
+  // The declared length of the current response; always a whole number.
+  double ResponseLength = 0;
+  // True from the request until the declared length has been read.
+  bool LengthPending = false;
+  // How far the search for the declared length has come.
+  LengthScan LengthSearch;
+  // The header block that makechunkeds split off, up to and including the CR
+  // that opens the first CR LF CR LF.
+  std::string HeaderText;
+  // The body as makechunkeds decoded it.
+  std::string DecodedBody;
+  // The lines of HeaderText. A new request leaves them alone.
+  std::vector<std::string> HeaderLines;
+
+  // A new request opens a new response: everything but HeaderLines is
+  // emptied, and the declared length is looked for afresh.
+  void startNew();
+  // Appends an arrival and, while it is pending, reads the declared length
+  // from every byte received so far.
+  void append(std::string_view piece);
+};
+
+}  // namespace tcp

@@ -1,0 +1,10 @@
+#include "plugin/plugin_session.h"
+
+namespace tcp {
+
+Session& PluginSession() {
+  static Session session;
+  return session;
+}
+
+}  // namespace tcp

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "http/received_response.h"
+#include "platform/platform.h"
+#include "session/exchange_area.h"
+#include "tcpsocket/tcp_client.h"
+
+namespace tcp {
+
+// The plug-in form as the session sees it: the owner of the connection's
+// client. Built by the host's first SetParentWindow.
+class SessionForm {
+ public:
+  virtual ~SessionForm() = default;
+  // The form's socket client; null once the form's window is gone.
+  virtual TcpClient* client() = 0;
+};
+
+// Everything one loaded library keeps, in one place: no entry point takes an
+// instance argument, so there is exactly one per loaded copy of the library.
+struct Session {
+  Platform platform;
+  ExchangeArea exchange;
+  ReceivedResponse response;
+  // HeaderLines exist while the form lives: the form sets this when it is
+  // built, and clears it (emptying the list) when its window is destroyed.
+  // Without them makeheader keeps nothing and getheadername finds nothing.
+  bool headerLinesKept = false;
+  // The hidden application window "tcpplug" created at library load; it owns
+  // the library's message box and gives it its title.
+  WindowHandle applicationWindow = 0;
+  std::string applicationCaption;
+  // The plug-in form, which owns the client. Declared last, so that it goes
+  // first, while everything it reaches is still there.
+  std::unique_ptr<SessionForm> form;
+
+  // The form's client: null before the first SetParentWindow and once the
+  // form's window is gone.
+  TcpClient* client() const { return form ? form->client() : nullptr; }
+};
+
+}  // namespace tcp

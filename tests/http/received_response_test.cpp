@@ -1,0 +1,70 @@
+#include "http/received_response.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace tcp {
+namespace {
+
+TEST(ReceivedResponse, ReadsTheDeclaredLengthWhereverThePiecesAreCut) {
+  struct Case {
+    const char* name;
+    std::string response;
+    double length;
+  };
+  const Case cases[] = {
+      {"one blank", "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\nbody", 1000},
+      {"no blank", "HTTP/1.1 200 OK\r\nContent-Length:1234\r\n\r\n", 1234},
+      {"two blanks and a tab", "HTTP/1.1 200 OK\r\nContent-Length:  \t1234\r\n\r\n", 1234},
+      {"other letter case", "HTTP/1.1 200 OK\r\ncontent-LENGTH: 77\r\n\r\n", 77},
+      {"not inside another name", "HTTP/1.1 200 OK\r\nX-Content-Length: 5\r\nContent-Length: 7\r\n\r\n", 7},
+      {"first of two", "HTTP/1.1 200 OK\r\nContent-Length: 8\r\nContent-Length: 9\r\n\r\n", 8},
+      {"no wrap above 2 GiB", "HTTP/1.1 200 OK\r\nContent-Length: 3000000000\r\n\r\n", 3000000000.0},
+      {"sign", "HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\n", 0},
+      {"no header", "HTTP/1.1 200 OK\r\nServer: x\r\n\r\nContent-Length: 5\r\n", 0},
+      {"not a header line", "HTTP/1.1 200 OK Content-Length: 5\r\n\r\n", 0},
+  };
+  ReceivedResponse response;
+  for (const Case& c : cases) {
+    for (std::size_t cut = 0; cut <= c.response.size(); ++cut) {
+      response.startNew();
+      response.append(std::string_view(c.response).substr(0, cut));
+      response.append(std::string_view(c.response).substr(cut));
+      EXPECT_EQ(response.ResponseLength, c.length) << c.name << ", cut at " << cut;
+      EXPECT_FALSE(response.LengthPending) << c.name << ", cut at " << cut;
+    }
+    response.startNew();
+    for (char byte : c.response) response.append(std::string_view(&byte, 1));
+    EXPECT_EQ(response.ResponseLength, c.length) << c.name << ", byte by byte";
+  }
+}
+
+TEST(ReceivedResponse, KeepsTheLengthPendingUntilItsLineOrTheBlockEnds) {
+  ReceivedResponse response;
+  response.startNew();
+  response.append("HTTP/1.1 200 OK\r\nContent-Length: 12");
+  EXPECT_TRUE(response.LengthPending);
+  response.append("34\r\n");
+  EXPECT_EQ(response.ResponseLength, 1234);
+  response.append("Content-Length: 5\r\n");
+  EXPECT_EQ(response.ResponseLength, 1234) << "later pieces leave the length alone";
+}
+
+TEST(ReceivedResponse, ANewResponseEmptiesAllButTheHeaderLines) {
+  ReceivedResponse response;
+  response.append("before any request\r\nContent-Length: 5\r\n\r\n");
+  EXPECT_EQ(response.ResponseLength, 0) << "data before the first request is never searched";
+  response.HeaderText = "h";
+  response.DecodedBody = "d";
+  response.HeaderLines = {"kept"};
+  response.startNew();
+  EXPECT_EQ(response.ReceiveBuffer, "");
+  EXPECT_TRUE(response.LengthPending);
+  EXPECT_EQ(response.HeaderText, "");
+  EXPECT_EQ(response.DecodedBody, "");
+  EXPECT_EQ(response.HeaderLines, std::vector<std::string>{"kept"});
+}
+
+}  // namespace
+}  // namespace tcp

@@ -1,0 +1,170 @@
+// The commands as the host calls them: which slots and which parts of the
+// response each one reads, and that each leaves its result only where it says.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fake_code_pages.h"
+#include "fake_files.h"
+#include "fake_sockets.h"
+#include "fake_window_system.h"
+#include "plugin/plugin_session.h"
+#include "response_fixtures.h"
+
+extern "C" {
+void SetFile(const char* text);
+void recev();
+void getheader();
+void gethtml0();
+void parserez();
+void parseotvet();
+void makeheader();
+void makechunkeds();
+void getheadername();
+void savebin();
+void savebinall();
+void strip();
+void utfenk();
+void utfdek();
+void oem2ansi();
+void ansi2oem();
+void sethost();
+void setip();
+void setport();
+void kconect();
+void disconect();
+void sendc();
+void status();
+}
+
+namespace tcp {
+namespace {
+
+using namespace std::string_literals;
+using Command = void (*)();
+
+class CommandShims : public ::testing::Test {
+ protected:
+  CommandShims() : session(PluginSession()) {
+    session = Session{};
+    session.platform.codePages = &codePages;
+    session.platform.files = &files;
+    session.platform.sockets = &sockets;
+    session.platform.windows = &windows;
+  }
+  ~CommandShims() override { session = Session{}; }
+
+  std::string run(Command command, const std::string& text) {
+    SetFile(text.c_str());
+    command();
+    return session.exchange.ExchangeText;
+  }
+
+  Session& session;
+  fakes::FakeCodePages codePages;
+  fakes::FakeFileSystem files;
+  fakes::FakeSockets sockets;
+  fakes::FakeWindowSystem windows;
+};
+
+TEST_F(CommandShims, MarkersComeFromTheLastTwoTextsAndEachCommandReadsItsOwnSource) {
+  session.response.ReceiveBuffer = "raw <a>received</a>";
+  session.response.DecodedBody = "<a>decoded</a>";
+  SetFile("<a>");
+  EXPECT_EQ(run(parseotvet, "</a>"), "received");
+  SetFile("<a>");
+  EXPECT_EQ(run(parserez, "</a>"), "decoded");
+  EXPECT_EQ(session.exchange.FileHistory[1], "<a>") << "commands never shift the history";
+}
+
+TEST_F(CommandShims, StripRemovesTheTextBeforeTheLastFromTheTextSlot) {
+  SetFile("ab");
+  SetFile("unused");
+  session.exchange.ExchangeText = "xaabby\0ab"s;  // as a command that copied received bytes leaves it
+  strip();
+  EXPECT_EQ(session.exchange.ExchangeText, "xy\0"s);
+}
+
+TEST_F(CommandShims, SavebinWritesTheMessageBodyAndSavebinallEveryByte) {
+  for (const fixtures::Response& fixture : fixtures::responses()) {
+    SCOPED_TRACE(fixture.name);
+    files.files = {{"body.bin", "older contents"}, {"all.bin", "older contents"}};
+    session.response.ReceiveBuffer = fixture.raw;
+    run(savebin, "body.bin");
+    run(savebinall, "all.bin");
+    EXPECT_EQ(files.files["body.bin"], fixture.payload);
+    EXPECT_EQ(files.files["all.bin"], fixture.raw);
+  }
+}
+
+TEST_F(CommandShims, AnUnwritablePathChangesNothingAndReportsNothing) {
+  files.unwritable.insert("locked.bin");
+  session.exchange.ExchangeValue = 9;
+  session.response.ReceiveBuffer = fixtures::responses().front().raw;
+  EXPECT_EQ(run(savebin, "locked.bin"), "locked.bin");
+  EXPECT_EQ(run(savebinall, "locked.bin"), "locked.bin");
+  EXPECT_EQ(files.writes, 2);
+  EXPECT_TRUE(files.files.empty());
+  EXPECT_EQ(session.exchange.ExchangeValue, 9);
+}
+
+TEST_F(CommandShims, HeaderLinesAreKeptOnlyWhileTheFormLives) {
+  session.response.ReceiveBuffer = fixtures::responses().front().raw;
+  makechunkeds();
+  EXPECT_EQ(session.exchange.ExchangeText, "abcdefghijklmnopqrstuvwxyz12345");
+  EXPECT_EQ(session.response.HeaderText, "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nContent-Type: text/plain\r");
+  EXPECT_TRUE(session.response.HeaderLines.empty());
+  EXPECT_EQ(run(getheadername, "content-type"), "");
+
+  session.headerLinesKept = true;
+  makechunkeds();
+  EXPECT_EQ(run(getheadername, "content-type"), "Content-Type: text/plain");
+  session.response.HeaderText.clear();
+  makeheader();
+  EXPECT_TRUE(session.response.HeaderLines.empty()) << "makeheader replaces the list whole";
+}
+
+TEST_F(CommandShims, TextCommandsTouchOnlyTheTextSlot) {
+  struct Case {
+    Command command;
+    std::string input, output;
+  };
+  session.response.ReceiveBuffer = "H: v\r\n\r\nbody";
+  const Case cases[] = {
+      {utfenk, "\xCF", "\xD0\x9F"},
+      {utfdek, "\xD0\x9F", "\xCF"},
+      {utfdek, "\xD0\x9F\xD0", ""},  // a failed decoding reports nothing
+      {oem2ansi, "\x8F", "\xCF"},
+      {ansi2oem, "\xCF", "\x8F"},
+      {utfenk, "", ""},
+      {gethtml0, "x", "body"},
+      {getheader, "x", "H: v\0"s},
+      {recev, "x", "H: v\r\n\r\nbody"},
+  };
+  for (const Case& c : cases) {
+    session.exchange.ExchangeValue = 77;
+    SetFile("older");
+    EXPECT_EQ(run(c.command, c.input), c.output) << c.input;
+    EXPECT_EQ(session.exchange.ExchangeValue, 77);
+    EXPECT_EQ(session.exchange.FileHistory[0], c.input);
+    EXPECT_EQ(session.exchange.FileHistory[1], "older");
+    EXPECT_TRUE(windows.posted.empty());
+  }
+}
+
+TEST_F(CommandShims, ConnectionCommandsWithoutAFormLeaveTheSlotsAloneButSethostReports) {
+  session.exchange.ExchangeValue = 42;
+  for (Command command : {setip, setport, kconect, disconect, sendc, status}) {
+    EXPECT_EQ(run(command, "request"), "request");
+    EXPECT_EQ(session.exchange.ExchangeValue, 42);
+  }
+  EXPECT_TRUE(windows.posted.empty());
+  EXPECT_TRUE(sockets.calls.empty());
+  sockets.hosts = {{"localhost", "127.0.0.1"}};
+  EXPECT_EQ(run(sethost, "localhost"), "127.0.0.1");
+  EXPECT_EQ(session.exchange.ExchangeValue, 5);
+}
+
+}  // namespace
+}  // namespace tcp
