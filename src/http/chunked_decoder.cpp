@@ -3,19 +3,46 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "textops/textops.h"
 
 namespace tcp {
 
-// Sizes of 80000000 hexadecimal and above read as negative, as HexValue
-// gives them, and end the decoding like the last chunk does. Every offset is
-// kept within the body, so no size can wrap a position or make one go back.
+namespace {
+
+constexpr std::uint64_t kTooLarge = 0x80000000;
+
+int hexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The hexadecimal size at the start of a size line, after one optional "$".
+// A size of 80000000 or more, however many digits spell it, reads as 0 and so
+// ends the decoding: read modulo 2^32 it could pass for a small size and let
+// the framing that follows into the body.
+std::uint64_t chunkSize(std::string_view line) {
+  if (!line.empty() && line.front() == '$') line.remove_prefix(1);
+  std::uint64_t size = 0;
+  for (char c : line) {
+    const int digit = hexDigit(c);
+    if (digit < 0) break;
+    size = size * 16 + static_cast<std::uint64_t>(digit);
+    if (size >= kTooLarge) return 0;
+  }
+  return size;
+}
+
+}  // namespace
+
+// Every offset is kept within the body, so no size can wrap a position or make
+// one go back.
 std::string_view NextChunk(std::string_view body, ChunkedDecoder& decoder) {
   if (decoder.finished) return {};
   const std::size_t lineEnd = body.find('\n', decoder.position);
-  const std::int64_t size =
-      lineEnd == std::string_view::npos ? 0 : HexValue(body.substr(decoder.position, lineEnd - decoder.position));
-  if (size < 1) {
+  const std::uint64_t size =
+      lineEnd == std::string_view::npos ? 0 : chunkSize(body.substr(decoder.position, lineEnd - decoder.position));
+  if (size == 0) {
     decoder.finished = true;
     return {};
   }

@@ -22,7 +22,7 @@ struct ChunkedDecoder {
 
 // Reads the chunk at decoder.position. Its size line ends at the first LF (a
 // CR before it and an extension after ";" change nothing) and holds a
-// hexadecimal size read as HexValue reads it. Returns up to size data bytes
+// hexadecimal size after an optional "$". Returns up to size data bytes
 // (fewer when fewer have arrived) and moves past them and the two bytes after
 // them, whatever those hold; every call that does not finish moves forward.
 // Sets finished and returns nothing when the decoding ends here.

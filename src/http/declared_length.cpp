@@ -1,6 +1,7 @@
 #include "http/declared_length.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "textops/textops.h"
 
@@ -14,15 +15,18 @@ bool isLengthHeader(std::string_view line) {
   return colon != std::string_view::npos && EqualIgnoringAsciiCase(line.substr(0, colon), kLengthName);
 }
 
+// Leading zeros cost nothing; a value that outgrows the cap stops the reading,
+// so no run of digits can overflow or take more than one pass.
 double lengthValue(std::string_view line) {
   std::string_view value = line.substr(kLengthName.size() + 1);
   value.remove_prefix(std::min(value.size(), value.find_first_not_of(" \t")));
-  double length = 0;
+  std::uint64_t length = 0;
   for (char c : value) {
     if (c < '0' || c > '9') break;
-    length = length * 10 + (c - '0');
+    length = length * 10 + static_cast<std::uint64_t>(c - '0');
+    if (length > kLargestDeclaredLength) return 0;
   }
-  return length;
+  return static_cast<double>(length);
 }
 
 }  // namespace

@@ -7,12 +7,12 @@ namespace tcp {
 std::vector<std::string> SplitLines(std::string_view text) {
   std::vector<std::string> lines;
   std::size_t start = 0;
-  for (std::size_t cr; (cr = text.find('\r', start)) != std::string_view::npos;) {
+  for (std::size_t cr; lines.size() < kMostHeaderLines && (cr = text.find('\r', start)) != std::string_view::npos;) {
     lines.emplace_back(text.substr(start, cr - start));
     start = cr + 1;
     if (start < text.size() && text[start] == '\n') ++start;
   }
-  if (start < text.size()) lines.emplace_back(text.substr(start));
+  if (lines.size() < kMostHeaderLines && start < text.size()) lines.emplace_back(text.substr(start));
   return lines;
 }
 

@@ -8,9 +8,15 @@
 
 namespace tcp {
 
+// The most lines a header block is split into. Real servers send a few dozen
+// (common servers refuse more than about a hundred); the cap keeps a block of
+// bare CRs from costing many times its own size in bookkeeping.
+inline constexpr std::size_t kMostHeaderLines = 10000;
+
 // Cuts text at every CR; a LF right after a CR belongs to that break, any
 // other LF is an ordinary byte. Nothing after the last break gives no entry,
-// and an empty text none at all.
+// and an empty text none at all. Only the first kMostHeaderLines lines are
+// taken.
 std::vector<std::string> SplitLines(std::string_view text);
 
 // Whether the whole text matches the whole mask, without regard to case (the

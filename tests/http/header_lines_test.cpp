@@ -26,6 +26,18 @@ TEST(SplitLines, CutsAtEveryCarriageReturn) {
   for (const auto& [text, lines] : cases) EXPECT_EQ(SplitLines(text), lines) << text;
 }
 
+TEST(SplitLines, TakesNoMoreThanTheCapWhateverTheBlockHolds) {
+  const std::string bareCarriageReturns(4 * kMostHeaderLines, '\r');
+  const Lines lines = SplitLines(bareCarriageReturns);
+  EXPECT_EQ(lines.size(), kMostHeaderLines);
+  std::string block;
+  for (std::size_t i = 0; i <= kMostHeaderLines; ++i) block += "X-" + std::to_string(i) + ": v\r\n";
+  const Lines capped = SplitLines(block);
+  ASSERT_EQ(capped.size(), kMostHeaderLines);
+  EXPECT_EQ(capped.back(), "X-" + std::to_string(kMostHeaderLines - 1) + ": v");
+  EXPECT_EQ(SplitLines(block + "tail").size(), kMostHeaderLines) << "no tail entry past the cap";
+}
+
 TEST(MaskMatch, MatchesWholeTextsWithWildcardsInAnyCase) {
   struct Case {
     std::string text, mask;

@@ -21,6 +21,12 @@ TEST(ReceivedResponse, ReadsTheDeclaredLengthWhereverThePiecesAreCut) {
       {"not inside another name", "HTTP/1.1 200 OK\r\nX-Content-Length: 5\r\nContent-Length: 7\r\n\r\n", 7},
       {"first of two", "HTTP/1.1 200 OK\r\nContent-Length: 8\r\nContent-Length: 9\r\n\r\n", 8},
       {"no wrap above 2 GiB", "HTTP/1.1 200 OK\r\nContent-Length: 3000000000\r\n\r\n", 3000000000.0},
+      {"a petabyte is still a length", "HTTP/1.1 200 OK\r\nContent-Length: 1000000000000000\r\n\r\n", 1e15},
+      {"beyond a petabyte is no usable length", "HTTP/1.1 200 OK\r\nContent-Length: 1000000000000001\r\n\r\n", 0},
+      {"400 digits are no usable length",
+       "HTTP/1.1 200 OK\r\nContent-Length: " + std::string(400, '9') + "\r\n\r\n", 0},
+      {"leading zeros count for nothing",
+       "HTTP/1.1 200 OK\r\nContent-Length: " + std::string(400, '0') + "12\r\n\r\n", 12},
       {"sign", "HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\n", 0},
       {"no header", "HTTP/1.1 200 OK\r\nServer: x\r\n\r\nContent-Length: 5\r\n", 0},
       {"not a header line", "HTTP/1.1 200 OK Content-Length: 5\r\n\r\n", 0},
@@ -64,6 +70,18 @@ TEST(ReceivedResponse, ANewResponseEmptiesAllButTheHeaderLines) {
   EXPECT_EQ(response.HeaderText, "");
   EXPECT_EQ(response.DecodedBody, "");
   EXPECT_EQ(response.HeaderLines, std::vector<std::string>{"kept"});
+}
+
+TEST(ReceivedResponse, ANewResponseGivesBackTheStorageOfALargeOne) {
+  ReceivedResponse response;
+  response.append(std::string(64 << 20, 'x'));
+  response.DecodedBody.assign(8 << 20, 'y');
+  response.HeaderText.assign(100, 'h');
+  const std::size_t smallCapacity = response.HeaderText.capacity();
+  response.startNew();
+  EXPECT_LE(response.ReceiveBuffer.capacity(), std::size_t{1} << 20);
+  EXPECT_LE(response.DecodedBody.capacity(), std::size_t{1} << 20);
+  EXPECT_EQ(response.HeaderText.capacity(), smallCapacity) << "small storage is kept for the next response";
 }
 
 }  // namespace
