@@ -33,7 +33,7 @@ void HandleDataRead(Session& session, const char* bytes, std::int32_t count);
 std::string ResolveHost(SocketSystem& sockets, const std::string& name);
 
 // Resolves name and reports code 5 with the address, which becomes the
-// client's host, or code 6 "no ip". Reports even without a client.
+// client's host, or code 6 "no ip".
 void SetHostByName(Session& session, const std::string& name);
 // The client's host becomes address, unchecked.
 void SetHostAddress(Session& session, const std::string& address);

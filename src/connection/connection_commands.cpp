@@ -10,13 +10,17 @@ std::string ResolveHost(SocketSystem& sockets, const std::string& name) {
   return address;
 }
 
+// Without a client there is no host to set and no window to click: like the
+// other connection commands, it then does nothing at all.
 void SetHostByName(Session& session, const std::string& name) {
+  TcpClient* client = session.client();
+  if (!client) return;
   const std::string address = ResolveHost(*session.platform.sockets, name);
   if (address.empty()) {
     ReportEvent(session, kEventHostNotFound, "no ip");
     return;
   }
-  if (TcpClient* client = session.client()) client->setHost(address);
+  client->setHost(address);
   ReportEvent(session, kEventHostResolved, address);
 }
 

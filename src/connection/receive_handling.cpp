@@ -1,3 +1,5 @@
+#include <new>
+
 #include "connection/connection.h"
 #include "session/host_notification.h"
 #include "textops/textops.h"
@@ -18,9 +20,17 @@ void HandleDisconnected(Session& session) { ReportEvent(session, kEventDisconnec
 // The host learns only that an error happened, not which.
 void HandleSocketError(Session& session) { ReportEvent(session, kEventSocketError, kErrorText); }
 
+// An arrival that cannot be stored (memory exhausted) leaves what came before
+// it as it was and ends the connection: nothing after it could be kept either.
 void HandleDataRead(Session& session, const char* bytes, std::int32_t count) {
   ReceivedResponse& response = session.response;
-  response.append(count > 0 ? std::string_view(bytes, static_cast<std::size_t>(count)) : std::string_view());
+  try {
+    response.append(count > 0 ? std::string_view(bytes, static_cast<std::size_t>(count)) : std::string_view());
+  } catch (const std::bad_alloc&) {
+    HandleSocketError(session);
+    if (TcpClient* client = session.client()) client->Disconnect();
+    return;
+  }
   session.exchange.ExchangeValue = kEventDataArrived;
   // The progress counts the header block too, so a complete response ends
   // above 100 by the header block's share.

@@ -19,11 +19,11 @@ class Timers {
  public:
   virtual ~Timers() = default;
 
-  // Starts a periodic timer at the finest resolution; the first tick comes
-  // one interval from now. Returns 0 when the platform refuses.
-  virtual TimerId startPeriodic(std::uint32_t intervalMs, TimerSink& sink) = 0;
-  // Stops the timer. When it returns no tick is running or will run, so the
-  // sink may go. Never called from a tick.
+  // Starts a one-shot timer at the finest resolution: its one tick comes
+  // delayMs from now. Returns 0 when the platform refuses.
+  virtual TimerId startOnce(std::uint32_t delayMs, TimerSink& sink) = 0;
+  // Stops the timer if it has not ticked yet. When it returns no tick is
+  // running or will run, so the sink may go. Never called from a tick.
   virtual void stop(TimerId timer) = 0;
 };
 

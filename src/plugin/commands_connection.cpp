@@ -1,29 +1,46 @@
 // The connection commands as the host calls them: inputs from the slots,
 // results back into them.
 #include "connection/connection.h"
-#include "plugin/plugin_session.h"
+#include "plugin/entry_barrier.h"
 
 using tcp::PluginSession;
+using tcp::Shielded;
 
 extern "C" {
 
-void sethost() { tcp::SetHostByName(PluginSession(), PluginSession().exchange.ExchangeText); }
+void sethost() {
+  Shielded([&] { tcp::SetHostByName(PluginSession(), PluginSession().exchange.ExchangeText); });
+}
 
-void setip() { tcp::SetHostAddress(PluginSession(), PluginSession().exchange.ExchangeText); }
+void setip() {
+  Shielded([&] { tcp::SetHostAddress(PluginSession(), PluginSession().exchange.ExchangeText); });
+}
 
-void setport() { tcp::SetPort(PluginSession(), PluginSession().exchange.ExchangeValue); }
+void setport() {
+  Shielded([&] { tcp::SetPort(PluginSession(), PluginSession().exchange.ExchangeValue); });
+}
 
-void kconect() { tcp::Connect(PluginSession()); }
+void kconect() {
+  Shielded([&] { tcp::Connect(PluginSession()); });
+}
 
-void disconect() { tcp::Disconnect(PluginSession()); }
+void disconect() {
+  Shielded([&] { tcp::Disconnect(PluginSession()); });
+}
 
-void sendc() { tcp::SendRequest(PluginSession(), PluginSession().exchange.ExchangeText); }
+void sendc() {
+  Shielded([&] { tcp::SendRequest(PluginSession(), PluginSession().exchange.ExchangeText); });
+}
 
-void recev() { PluginSession().exchange.ExchangeText = PluginSession().response.ReceiveBuffer; }
+void recev() {
+  Shielded([&] { PluginSession().exchange.ExchangeText = PluginSession().response.ReceiveBuffer; });
+}
 
 void status() {
-  if (std::optional<std::string> text = tcp::StatusText(PluginSession()))
-    PluginSession().exchange.ExchangeText = std::move(*text);
+  Shielded([] {
+    if (std::optional<std::string> text = tcp::StatusText(PluginSession()))
+      PluginSession().exchange.ExchangeText = std::move(*text);
+  });
 }
 
 }  // extern "C"

@@ -2,10 +2,11 @@
 // slots it names, and leaves its result in the text slot.
 #include "http/header_lines.h"
 #include "http/message_parts.h"
-#include "plugin/plugin_session.h"
+#include "plugin/entry_barrier.h"
 #include "textops/textops.h"
 
 using tcp::PluginSession;
+using tcp::Shielded;
 
 namespace {
 
@@ -16,45 +17,69 @@ tcp::ReceivedResponse& response() { return PluginSession().response; }
 std::string_view startMarker() { return slots().FileHistory[1]; }
 std::string_view endMarker() { return slots().FileHistory[0]; }
 
-}  // namespace
-
-extern "C" {
-
-void getheader() { tcp::HeaderBlockText(response().ReceiveBuffer, slots().ExchangeText); }
-
-void gethtml0() { slots().ExchangeText = tcp::MessageBody(response().ReceiveBuffer); }
-
-void gethtml() { slots().ExchangeText = tcp::BodyAfterFirstLine(response().ReceiveBuffer); }
-
-void getotvetlen() { slots().ExchangeText = tcp::NumberText(response().ResponseLength); }
-
-void parserez() { slots().ExchangeText = tcp::TextBetween(response().DecodedBody, startMarker(), endMarker()); }
-
-void parseotvet() { slots().ExchangeText = tcp::TextBetween(response().ReceiveBuffer, startMarker(), endMarker()); }
-
-void makeheader() {
+void splitHeaderText() {
   if (PluginSession().headerLinesKept) response().HeaderLines = tcp::SplitLines(response().HeaderText);
 }
 
-void getheadername() {
+void splitResponse() {
+  tcp::SplitResponse(response().ReceiveBuffer, response().HeaderText, response().DecodedBody);
+  splitHeaderText();
+  slots().ExchangeText = response().DecodedBody;
+}
+
+void findHeaderLines() {
   slots().ExchangeText =
       tcp::HeaderLinesNamed(response().HeaderLines, slots().ExchangeText, *PluginSession().platform.codePages);
 }
 
-void makechunkeds() {
-  tcp::SplitResponse(response().ReceiveBuffer, response().HeaderText, response().DecodedBody);
-  makeheader();
-  slots().ExchangeText = response().DecodedBody;
-}
-
-void savebin() {
+void saveBody() {
   std::string payload;
   tcp::MessagePayload(response().ReceiveBuffer, payload);
   PluginSession().platform.files->writeFile(slots().ExchangeText, payload);
 }
 
-void savebinall() { PluginSession().platform.files->writeFile(slots().ExchangeText, response().ReceiveBuffer); }
+}  // namespace
 
-void strip() { tcp::StripMarker(slots().ExchangeText, startMarker()); }
+extern "C" {
+
+void getheader() {
+  Shielded([] { tcp::HeaderBlockText(response().ReceiveBuffer, slots().ExchangeText); });
+}
+
+void gethtml0() {
+  Shielded([] { slots().ExchangeText = tcp::MessageBody(response().ReceiveBuffer); });
+}
+
+void gethtml() {
+  Shielded([] { slots().ExchangeText = tcp::BodyAfterFirstLine(response().ReceiveBuffer); });
+}
+
+void getotvetlen() {
+  Shielded([] { slots().ExchangeText = tcp::NumberText(response().ResponseLength); });
+}
+
+void parserez() {
+  Shielded([] { slots().ExchangeText = tcp::TextBetween(response().DecodedBody, startMarker(), endMarker()); });
+}
+
+void parseotvet() {
+  Shielded([] { slots().ExchangeText = tcp::TextBetween(response().ReceiveBuffer, startMarker(), endMarker()); });
+}
+
+void makeheader() { Shielded(splitHeaderText); }
+
+void getheadername() { Shielded(findHeaderLines); }
+
+void makechunkeds() { Shielded(splitResponse); }
+
+void savebin() { Shielded(saveBody); }
+
+void savebinall() {
+  Shielded([] { PluginSession().platform.files->writeFile(slots().ExchangeText, response().ReceiveBuffer); });
+}
+
+void strip() {
+  Shielded([] { tcp::StripMarker(slots().ExchangeText, startMarker()); });
+}
 
 }  // extern "C"

@@ -1,9 +1,10 @@
 // The text conversion commands as the host calls them: each re-encodes the
 // text slot in place.
-#include "plugin/plugin_session.h"
+#include "plugin/entry_barrier.h"
 #include "textconv/text_conversions.h"
 
 using tcp::PluginSession;
+using tcp::Shielded;
 
 namespace {
 
@@ -18,12 +19,20 @@ void convertTextSlot(Conversion convert) {
 
 extern "C" {
 
-void utfenk() { convertTextSlot(tcp::Utf8FromAnsi); }
+void utfenk() {
+  Shielded([&] { convertTextSlot(tcp::Utf8FromAnsi); });
+}
 
-void utfdek() { convertTextSlot(tcp::AnsiFromUtf8); }
+void utfdek() {
+  Shielded([&] { convertTextSlot(tcp::AnsiFromUtf8); });
+}
 
-void oem2ansi() { convertTextSlot(tcp::AnsiFromOem); }
+void oem2ansi() {
+  Shielded([&] { convertTextSlot(tcp::AnsiFromOem); });
+}
 
-void ansi2oem() { convertTextSlot(tcp::OemFromAnsi); }
+void ansi2oem() {
+  Shielded([&] { convertTextSlot(tcp::OemFromAnsi); });
+}
 
 }  // extern "C"

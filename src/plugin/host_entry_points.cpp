@@ -3,10 +3,11 @@
 // tcp.def exports them under these names and fixed ordinals.
 #include <cstdint>
 
-#include "plugin/plugin_session.h"
+#include "plugin/entry_barrier.h"
 #include "plugin/plugin_texts.h"
 
 using tcp::PluginSession;
+using tcp::Shielded;
 
 extern "C" {
 
@@ -22,9 +23,13 @@ const char* Copyright() { return tcp::kCopyright; }
 // configuration, so there is nothing to show or change.
 void Settings() {}
 
-void SetPath(const char* path) { PluginSession().exchange.PluginPath = path ? path : ""; }
+void SetPath(const char* path) {
+  Shielded([&] { PluginSession().exchange.PluginPath = path ? path : ""; });
+}
 
-void SetFile(const char* text) { PluginSession().exchange.setFile(text); }
+void SetFile(const char* text) {
+  Shielded([&] { PluginSession().exchange.setFile(text); });
+}
 
 const char* GetFile() { return PluginSession().exchange.getFile(); }
 

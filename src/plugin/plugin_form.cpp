@@ -51,25 +51,29 @@ void PluginForm::awaitPlacement() {
   windows_.setStyle(formWindow_, kPlacedStyle);
   windows_.setExtendedStyle(formWindow_, kPlacedExtendedStyle);
   windows_.showWindow(formWindow_, ShowCommand::Hide);
-  placementTimer_ = timers_.startPeriodic(kPlacementDelayMs, *this);
+  placementTimer_ = timers_.startOnce(kPlacementDelayMs, *this);
 }
 
 void PluginForm::setBounds(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height) {
   windows_.setBounds(formWindow_, x, y, width, height);
 }
 
-// On the timer's thread: it touches nothing but the form window's message
-// queue. The placement runs on the thread that owns the windows, which is also
+// On the timer's thread, once: it touches nothing but the form window's
+// message queue. The placement runs on the thread that owns the windows, which is also
 // where SetParent and ShowWindow on them would wait anyway; this way stopping
 // the timer never has to wait for a tick that waits for the host's thread.
 void PluginForm::timerTick() {
-  if (placementRequested_.exchange(true)) return;
+  placementRequested_ = true;
   windows_.postMessage(formWindow_, kPlaceFormMessage, 0, 0);
 }
 
 // HostWindow is read now, so the form goes to the window of the latest
-// SetParentWindow.
+// SetParentWindow. Only the form's own tick asks for the placement, and it
+// happens once: the same message number from anyone else (hosts use it for
+// their own messages) neither places nor shows the form.
 void PluginForm::placementDue() {
+  if (!placementRequested_ || placed_) return;
+  placed_ = true;
   stopPlacementTimer();
   windows_.setParent(formWindow_, session_.exchange.HostWindow);
   windows_.showWindow(formWindow_, ShowCommand::Show);

@@ -62,8 +62,9 @@ class PluginForm final : public SessionForm, public FormWindowEvents, public Tim
   WindowHandle formWindow_ = 0;
   TimerId placementTimer_ = 0;
   std::unique_ptr<TcpClient> client_;
-  // Set by the first tick, so that the timer's thread asks for the placement once.
+  // Set by the tick: the placement message is the form's own.
   std::atomic<bool> placementRequested_{false};
+  bool placed_ = false;
   bool gone_ = false;
 };
 

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "win32/barrier.h"
+
 namespace tcp::win32 {
 namespace {
 
@@ -18,18 +20,24 @@ FormWindowData* dataOf(HWND window) {
   return reinterpret_cast<FormWindowData*>(GetWindowLongPtrA(window, GWLP_USERDATA));
 }
 
+// Hands one of the form's own messages to its events.
+int dispatch(FormWindowData& data, UINT message) {
+  if (message == kPlaceFormMessage && data.events) data.events->placementDue();
+  if (message == WM_CLOSE && data.events) data.events->formClosing();
+  // Detached first: no message reaches the events once the window goes.
+  if (message == WM_DESTROY)
+    if (FormWindowEvents* events = std::exchange(data.events, nullptr)) events->formDestroyed();
+  return 0;
+}
+
 LRESULT CALLBACK formProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   FormWindowData* data = dataOf(window);
   switch (message) {
     case kPlaceFormMessage:
-      if (data->events) data->events->placementDue();
-      return 0;
     case WM_CLOSE:
-      if (data->events) data->events->formClosing();
-      return 0;
+      return Shielded(0, [&] { return dispatch(*data, message); });
     case WM_DESTROY:
-      // Detached first: the events object may release itself in this call.
-      if (FormWindowEvents* events = std::exchange(data->events, nullptr)) events->formDestroyed();
+      Shielded(0, [&] { return dispatch(*data, message); });
       break;
     case WM_GETFONT:
       return reinterpret_cast<LRESULT>(data->font);

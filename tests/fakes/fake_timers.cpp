@@ -2,9 +2,9 @@
 
 namespace tcp::fakes {
 
-TimerId FakeTimers::startPeriodic(std::uint32_t intervalMs, TimerSink& sink) {
+TimerId FakeTimers::startOnce(std::uint32_t delayMs, TimerSink& sink) {
   const TimerId timer = nextTimer_++;
-  calls_.push_back("StartPeriodic(" + std::to_string(intervalMs) + ") -> " + std::to_string(timer));
+  calls_.push_back("StartOnce(" + std::to_string(delayMs) + ") -> " + std::to_string(timer));
   sinks_[timer] = &sink;
   return timer;
 }
@@ -17,7 +17,9 @@ void FakeTimers::stop(TimerId timer) {
 bool FakeTimers::tick(TimerId timer) {
   const auto found = sinks_.find(timer);
   if (found == sinks_.end()) return false;
-  found->second->timerTick();
+  TimerSink* const sink = found->second;
+  sinks_.erase(found);
+  sink->timerTick();
   return true;
 }
 

@@ -14,11 +14,11 @@ class FakeTimers : public Timers {
  public:
   explicit FakeTimers(std::vector<std::string>& calls) : calls_(calls) {}
 
-  TimerId startPeriodic(std::uint32_t intervalMs, TimerSink& sink) override;
+  TimerId startOnce(std::uint32_t delayMs, TimerSink& sink) override;
   void stop(TimerId timer) override;
 
-  // Ticks a running timer as the platform's timer thread would; returns
-  // false when the timer is not running.
+  // Ticks a running timer as the platform's timer thread would, which ends
+  // it; returns false when the timer is not running.
   bool tick(TimerId timer);
   bool running(TimerId timer) const { return sinks_.count(timer) != 0; }
   TimerId lastStarted() const { return nextTimer_ - 1; }

@@ -2,6 +2,7 @@
 // response each one reads, and that each leaves its result only where it says.
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -153,17 +154,44 @@ TEST_F(CommandShims, TextCommandsTouchOnlyTheTextSlot) {
   }
 }
 
-TEST_F(CommandShims, ConnectionCommandsWithoutAFormLeaveTheSlotsAloneButSethostReports) {
+TEST_F(CommandShims, ConnectionCommandsWithoutAFormLeaveTheSlotsAlone) {
   session.exchange.ExchangeValue = 42;
-  for (Command command : {setip, setport, kconect, disconect, sendc, status}) {
+  sockets.hosts = {{"localhost", "127.0.0.1"}};
+  for (Command command : {sethost, setip, setport, kconect, disconect, sendc, status}) {
     EXPECT_EQ(run(command, "request"), "request");
     EXPECT_EQ(session.exchange.ExchangeValue, 42);
   }
   EXPECT_TRUE(windows.posted.empty());
   EXPECT_TRUE(sockets.calls.empty());
-  sockets.hosts = {{"localhost", "127.0.0.1"}};
-  EXPECT_EQ(run(sethost, "localhost"), "127.0.0.1");
-  EXPECT_EQ(session.exchange.ExchangeValue, 5);
+  EXPECT_EQ(sockets.startups, 0);
+}
+
+// Platform services that run out of memory on every call.
+struct ExhaustedCodePages : fakes::FakeCodePages {
+  std::u16string ansiToUtf16(std::string_view) override { throw std::bad_alloc(); }
+  std::string utf16ToAnsi(std::u16string_view) override { throw std::bad_alloc(); }
+  std::string oemToAnsi(std::string_view) override { throw std::bad_alloc(); }
+  std::string ansiToOem(std::string_view) override { throw std::bad_alloc(); }
+  std::string lowerAnsi(std::string_view) override { throw std::bad_alloc(); }
+};
+struct ExhaustedFiles : fakes::FakeFileSystem {
+  bool writeFile(const std::string&, std::string_view) override { throw std::bad_alloc(); }
+};
+
+TEST_F(CommandShims, ACommandThatCannotAllocateLeavesTheEmptyTextAndNothingEscapes) {
+  ExhaustedCodePages exhaustedCodePages;
+  ExhaustedFiles exhaustedFiles;
+  session.platform.codePages = &exhaustedCodePages;
+  session.platform.files = &exhaustedFiles;
+  session.headerLinesKept = true;
+  session.response.ReceiveBuffer = fixtures::responses().front().raw;
+  makechunkeds();
+  for (Command command : {utfenk, utfdek, oem2ansi, ansi2oem, getheadername, savebin, savebinall}) {
+    session.exchange.ExchangeValue = 5;
+    EXPECT_NO_THROW(run(command, "Content-Type"));
+    EXPECT_EQ(session.exchange.ExchangeText, "");
+    EXPECT_EQ(session.exchange.ExchangeValue, 5);
+  }
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ const Calls kBuildCalls = {
     "SetStyle(0x101, 0x46000000)",
     "SetExtendedStyle(0x101, 0x10000)",
     "ShowWindow(0x101, SW_HIDE)",
-    "StartPeriodic(20) -> 1",
+    "StartOnce(20) -> 1",
 };
 
 // The plug-in's state on recording fakes.
@@ -111,13 +111,24 @@ TEST_F(PluginFormTest, ClientComesBeforeWmInitMenuAndHeaderLinesLastAndEmpty) {
 TEST_F(PluginFormTest, FirstTickAsksOnceForThePlacementThatMakesTheFormAVisibleChild) {
   buildForm();
   ASSERT_TRUE(timers.tick(1));
-  ASSERT_TRUE(timers.tick(1));
+  EXPECT_FALSE(timers.tick(1)) << "the timer ticks once";
   EXPECT_EQ(windows.calls, (Calls{"PostMessage(0x101, 0x8001, 0, 0)"}));
   windows.calls.clear();
 
   formEvents().placementDue();
   EXPECT_EQ(windows.calls, (Calls{"StopTimer(1)", "SetParent(0x101, 0x500)", "ShowWindow(0x101, SW_SHOW)"}));
   EXPECT_FALSE(timers.running(1));
+}
+
+TEST_F(PluginFormTest, APlacementMessageTheTickDidNotAskForDoesNothing) {
+  buildForm();
+  formEvents().placementDue();
+  EXPECT_TRUE(windows.calls.empty()) << "before the tick";
+  place();
+  formEvents().formClosing();
+  windows.calls.clear();
+  formEvents().placementDue();
+  EXPECT_TRUE(windows.calls.empty()) << "a form hidden by WM_CLOSE stays hidden";
 }
 
 TEST_F(PluginFormTest, LaterSetParentWindowOnlyChangesWhereTheFormGoesAndWhoIsClicked) {
