@@ -46,7 +46,7 @@ class ConnectionTest : public ::testing::Test {
   }
   void connectNow() {
     kconect(state);
-    sockets.deliver(kSocketConnect);
+    sockets.deliver(SocketEvent::Connect);
   }
   void send(const std::string& request) {
     state.exchange.setFile(request.c_str());
@@ -59,7 +59,7 @@ class ConnectionTest : public ::testing::Test {
   }
 
   LibraryState state;
-  testing::FakeSockets sockets;
+  fakes::FakeSockets sockets;
   ReadingHost host;
   std::unique_ptr<TcpClient> client;
 };
@@ -204,9 +204,9 @@ TEST_F(ConnectionTest, EventsBecomeCodesAndClicks) {
   createClient();
   connectNow();
   kconect(state);
-  sockets.deliver(kSocketConnect);
+  sockets.deliver(SocketEvent::Connect);
   sockets.incoming = "tail";
-  sockets.deliver(kSocketClose);
+  sockets.deliver(SocketEvent::Close);
   disconect(state);
   send("no connection");
   const std::string connected = "\xca\xeb\xe8\xe5\xed\xf2 \xef\xee\xe4\xea\xeb\xfe\xf7\xe8\xeb\xf1\xff";
@@ -225,7 +225,7 @@ TEST_F(ConnectionTest, BytesStillReadableAtTheCloseLandBeforeTheDisconnectIsRepo
   std::vector<std::pair<std::int32_t, std::size_t>> buffered;
   host.onClick = [&] { buffered.emplace_back(state.exchange.ExchangeValue, state.response.ReceiveBuffer.size()); };
   sockets.incoming = "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nbody";
-  sockets.deliver(kSocketClose);
+  sockets.deliver(SocketEvent::Close);
   const std::vector<std::pair<std::int32_t, std::size_t>> expected = {{4, 42}, {2, 42}};
   EXPECT_EQ(buffered, expected);
   EXPECT_EQ(run(recev), "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nbody");

@@ -62,7 +62,7 @@ struct Bench {
 
   FakeWindowSystem windows;
   FakeTimers timers{windows.calls};
-  testing::FakeSockets sockets;
+  fakes::FakeSockets sockets;
   LibraryState state;
 };
 
@@ -219,10 +219,10 @@ TEST_F(PluginFormTest, ConnectionCommandsAfterTheFormIsGoneTouchNothingReleased)
   place();
   state.exchange.setFile("GET / HTTP/1.1\r\n\r\n");
   kconect(state);
-  sockets.deliver(kSocketConnect);
+  sockets.deliver(SocketEvent::Connect);
   sendc(state);
   sockets.incoming = "HTTP/1.1 200 OK\r\n";
-  sockets.deliver(kSocketRead);
+  sockets.deliver(SocketEvent::Read);
   windows.posted.clear();
 
   formEvents().formDestroyed();
@@ -253,7 +253,7 @@ TEST(PluginFormRelease, ReleasingALiveFormStopsTheTimerAndDestroysItsWindowsWith
   for (const Case& c : cases) {
     FakeWindowSystem windows;
     FakeTimers timers{windows.calls};
-    testing::FakeSockets sockets;
+    fakes::FakeSockets sockets;
     {
       LibraryState state;
       state.platform.windows = &windows;
