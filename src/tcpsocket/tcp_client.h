@@ -12,29 +12,14 @@
 
 namespace tcp {
 
-// The message a socket's events arrive with.
-inline constexpr std::uint32_t kSocketMessage = 0x0401;
-
-// Socket events as the platform reports them in the low half of lParam.
-enum SocketEvent : std::uint32_t {
-  kSocketRead = 1,
-  kSocketWrite = 2,
-  kSocketConnect = 16,
-  kSocketClose = 32,
-};
-inline constexpr std::int32_t kSocketEventMask = kSocketRead | kSocketWrite | kSocketConnect | kSocketClose;
-inline constexpr int kWouldBlock = 10035;
-inline constexpr int kInvalidArgument = 10022;
-
 // The text of a Windows Sockets error code; "WSAEUNKNOWN" for codes not listed.
 std::string ErrorName(std::int32_t code);
 
-// An asynchronous IPv4 TCP client driven by its socket window's messages; its
-// states are tabled beside the fields that hold them. All of it runs on the
-// thread that handles the socket window's messages. Event handlers may call
-// back into the client (even Connect again): a message stops acting once a
-// handler has closed or replaced the socket it concerns.
-class TcpClient final : public SocketMessageSink {
+// An asynchronous IPv4 TCP client driven by its socket window's events. All
+// of it runs on the thread that handles the socket window's messages. Event
+// handlers may call back into the client (even Connect again): an event stops
+// acting once a handler has closed or replaced the socket it concerns.
+class TcpClient final : private SocketEventSink {
  public:
   static constexpr std::size_t kBufferSize = 1048576;
 
@@ -43,9 +28,9 @@ class TcpClient final : public SocketMessageSink {
   // The buffer, its highest valid index and the count the read returned.
   using ReadEvent = std::function<void(TcpClient&, const char* buffer, std::int32_t highestIndex, std::int32_t count)>;
   // Shows the library's message box; used only for errors nobody handles.
-  using MessageBox = std::function<void(const std::string& text)>;
+  using ShowMessage = std::function<void(const std::string& text)>;
 
-  TcpClient(SocketSystem& sockets, MessageBox messageBox);
+  TcpClient(SocketSystem& sockets, ShowMessage showMessage);
   ~TcpClient() override;
   TcpClient(const TcpClient&) = delete;
   TcpClient& operator=(const TcpClient&) = delete;
@@ -55,48 +40,27 @@ class TcpClient final : public SocketMessageSink {
   ErrorEvent OnError;
   ReadEvent OnRead;
 
-  void setPort(std::uint16_t port) { Port_ = port; }
+  void setPort(std::uint16_t port) { port_ = port; }
   // The port to connect to; while Connected, the connection's local port.
   // Reading it never changes the port the next Connect uses.
   std::uint16_t port();
-  void setHost(std::string host) { Host_ = std::move(host); }
-  const std::string& host() const { return Host_; }
-  bool Connected() const { return Connected_; }
-  bool Connecting() const { return Connecting_; }
-  SocketHandle socket() const { return Socket_; }
+  void setHost(std::string host) { host_ = std::move(host); }
+  const std::string& host() const { return host_; }
+  bool Connected() const { return state_ == State::Connected; }
+  bool Connecting() const { return state_ == State::Connecting; }
+  SocketHandle socket() const { return socket_; }
 
   void Connect();
   void Disconnect();
   // Sends every byte of text in order: what one send does not take waits in a
   // queue for the socket's write event. A failed send is reported.
   void SendText(std::string_view text);
-  std::int32_t Send(const char* bytes, std::int32_t count);
-  std::int32_t Receive(char* bytes, std::int32_t count);
-  // Whether a platform result reports a failure; reports it (to OnError, or
-  // in the message box) unless it is would-block.
-  bool CheckResult(std::int32_t result);
-  void CloseSocket();
-
-  std::intptr_t HandleMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override;
 
  private:
-  void raise(const Event& event);
-  void reportError(int code);
-  void handleSocketError(SocketHandle socket, int code);
-  void handleClose(SocketHandle socket);
-  void abandonConnect(SocketHandle socket);
-  bool readAvailable();
-  void sendQueued();
-
-  SocketSystem& sockets_;
-  MessageBox messageBox_;
-  // The hidden window, made by the first Connect and kept for later ones.
-  WindowHandle Window_ = 0;
-  std::uint16_t Port_ = 0;
-  //   state       Socket_   Connecting_  Connected_
-  //   Closed      none      false        false
-  //   Connecting  open      true         false
-  //   Connected   open      false        true
+  //   state       socket
+  //   Closed      none
+  //   Connecting  open, connect started
+  //   Connected   open, connect event without error seen
   //
   // Closed -> Connecting: Connect with no failure.
   // Connecting -> Connected: connect event without error (OnConnect).
@@ -105,16 +69,48 @@ class TcpClient final : public SocketMessageSink {
   // Connected -> Closed: close event (OnRead for bytes still readable, OnError
   //   when it carries an error, then OnDisconnect), Disconnect (OnDisconnect),
   //   Connect (OnDisconnect, then a new connect).
-  SocketHandle Socket_ = kNoSocket;
-  bool Connecting_ = false;
-  bool Connected_ = false;
-  // Held for the whole read path, OnRead included, and inside Receive; the
-  // same thread may take it again.
-  std::recursive_mutex Guard_;
-  std::string Host_;
+  enum class State { Closed, Connecting, Connected };
+  // Counts the sockets opened: a handle value may come back for a later
+  // socket, a generation never does.
+  using Generation = std::uint64_t;
+
+  void onSocketEvent(SocketHandle socket, SocketEvent event, int error) override;
+  void onEventError(int error);
+  void onClosed(Generation generation);
+  void onConnected();
+  void onReadable();
+  void onWritable();
+  // Whether the socket of that generation is still the open one.
+  bool isCurrent(Generation generation) const { return socket_ != kNoSocket && generation_ == generation; }
+
+  void abandonConnect(Generation generation);
+  void closeSocket();
+  bool readAvailable();
+  SocketResult<std::int32_t> receive(char* bytes, std::int32_t count);
+  SocketResult<std::int32_t> send(std::string_view bytes);
+  void sendQueued();
+
+  // Whether a platform call's error code is a failure; reports it (to
+  // OnError, or in the message box naming socket) unless it is would-block.
+  bool CheckResult(int error) { return CheckResult(error, socket_); }
+  bool CheckResult(int error, SocketHandle socket);
+  void raise(const Event& event);
+
+  SocketSystem& sockets_;
+  ShowMessage showMessage_;
+  // The hidden window, made by the first Connect and kept for later ones.
+  WindowHandle window_ = 0;
+  std::uint16_t port_ = 0;
+  std::string host_;
+  State state_ = State::Closed;
+  SocketHandle socket_ = kNoSocket;
+  Generation generation_ = 0;
   SendQueue queue_;
   bool destroying_ = false;
-  std::array<char, kBufferSize> Buffer_;
+  // Held for the whole read path, OnRead included; the same thread may take
+  // it again.
+  std::recursive_mutex guard_;
+  std::array<char, kBufferSize> buffer_;
 };
 
 }  // namespace tcp

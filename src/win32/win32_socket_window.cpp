@@ -1,4 +1,8 @@
+#include <winsock.h>
+
 #include "win32/win32_socket_window.h"
+
+#include <optional>
 
 #include "win32/win32_platform.h"
 
@@ -6,11 +10,30 @@ namespace tcp::win32 {
 namespace {
 
 constexpr char kSocketWindowClass[] = "TCPSocket";
+constexpr UINT kSocketMessage = WM_USER + 1;
+constexpr long kSelectedEvents = FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE;
+
+// Each message carries one event; the events not selected are none of ours.
+std::optional<SocketEvent> eventOf(WORD bits) {
+  switch (bits) {
+    case FD_READ: return SocketEvent::Read;
+    case FD_WRITE: return SocketEvent::Write;
+    case FD_CONNECT: return SocketEvent::Connect;
+    case FD_CLOSE: return SocketEvent::Close;
+    default: return std::nullopt;
+  }
+}
+
+// Windows Sockets error codes start above 10000; a smaller value in the
+// error half of the message is no error.
+int errorOf(WORD code) { return code > WSABASEERR ? code : 0; }
 
 LRESULT CALLBACK socketWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* sink = reinterpret_cast<SocketMessageSink*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (!sink) return DefWindowProcA(window, message, wParam, lParam);
-  return sink->HandleMessage(message, wParam, lParam);
+  auto* sink = reinterpret_cast<SocketEventSink*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (!sink || message != kSocketMessage) return DefWindowProcA(window, message, wParam, lParam);
+  if (const std::optional<SocketEvent> event = eventOf(WSAGETSELECTEVENT(lParam)))
+    sink->onSocketEvent(static_cast<SocketHandle>(wParam), *event, errorOf(WSAGETSELECTERROR(lParam)));
+  return 0;
 }
 
 // The class runs the platform's default procedure; each window is then bound
@@ -31,7 +54,7 @@ void registerSocketWindowClass() {
 
 }  // namespace
 
-WindowHandle CreateSocketWindow(SocketMessageSink& sink) {
+WindowHandle CreateSocketWindow(SocketEventSink& sink) {
   registerSocketWindowClass();
   HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, kSocketWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                 thisModule(), nullptr);
@@ -47,6 +70,22 @@ void DestroySocketWindow(WindowHandle window) {
   SetWindowLongPtrA(handle, GWLP_USERDATA, 0);
   SetWindowLongPtrA(handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DefWindowProcA));
   DestroyWindow(handle);
+}
+
+int SelectSocketEvents(SocketHandle socket, WindowHandle window) {
+  if (WSAAsyncSelect(static_cast<SOCKET>(socket), reinterpret_cast<HWND>(window), kSocketMessage,
+                     kSelectedEvents) == 0)
+    return 0;
+  return WSAGetLastError();
+}
+
+// Only posted messages are taken: nothing sent to this thread's windows
+// runs from here.
+void DropQueuedSocketEvents(WindowHandle window) {
+  MSG queued;
+  while (PeekMessageA(&queued, reinterpret_cast<HWND>(window), kSocketMessage, kSocketMessage,
+                      PM_REMOVE | PM_NOYIELD | PM_QS_POSTMESSAGE)) {
+  }
 }
 
 }  // namespace tcp::win32

@@ -5,8 +5,15 @@
 namespace tcp::win32 {
 
 // The hidden "TCPSocket" window through which socket events reach a client:
-// every message goes to sink, found through the window's user data.
-WindowHandle CreateSocketWindow(SocketMessageSink& sink);
+// it decodes the socket message into (socket, event, error) for sink, found
+// through the window's user data, and leaves every other message to the
+// default procedure.
+WindowHandle CreateSocketWindow(SocketEventSink& sink);
 void DestroySocketWindow(WindowHandle window);
+
+// Has the socket's read, write, connect and close events posted to window.
+int SelectSocketEvents(SocketHandle socket, WindowHandle window);
+// Removes the socket events still posted to window.
+void DropQueuedSocketEvents(WindowHandle window);
 
 }  // namespace tcp::win32

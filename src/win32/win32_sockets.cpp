@@ -18,22 +18,29 @@ sockaddr_in ipv4Address(std::uint32_t address, std::uint16_t port) {
   return target;
 }
 
+// The error of a call that returns SOCKET_ERROR on failure, 0 for success.
+int errorOf(int result) { return result == SOCKET_ERROR ? WSAGetLastError() : 0; }
+
+template <typename T>
+SocketResult<T> resultOf(int result, T value) {
+  return {value, errorOf(result)};
+}
+
 class Win32Sockets final : public SocketSystem {
  public:
   int startup() override {
     WSADATA data;
     return WSAStartup(MAKEWORD(1, 1), &data);
   }
-  int cleanup() override { return WSACleanup(); }
+  int cleanup() override { return errorOf(WSACleanup()); }
 
-  SocketHandle openStream() override {
+  SocketResult<SocketHandle> openStream() override {
     const SOCKET opened = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    return opened == INVALID_SOCKET ? kNoSocket : static_cast<SocketHandle>(opened);
+    if (opened == INVALID_SOCKET) return {kNoSocket, WSAGetLastError()};
+    return {static_cast<SocketHandle>(opened), 0};
   }
 
-  int selectEvents(SocketHandle socket, WindowHandle window, std::uint32_t message, std::int32_t events) override {
-    return WSAAsyncSelect(toSocket(socket), reinterpret_cast<HWND>(window), message, events);
-  }
+  int selectEvents(SocketHandle socket, WindowHandle window) override { return SelectSocketEvents(socket, window); }
 
   // inet_addr gives all ones both for text it cannot parse and for the one
   // address whose bits are all ones. It would stop at a zero byte, so text
@@ -47,35 +54,33 @@ class Win32Sockets final : public SocketSystem {
 
   int connect(SocketHandle socket, std::uint32_t address, std::uint16_t port) override {
     const sockaddr_in target = ipv4Address(address, port);
-    return ::connect(toSocket(socket), reinterpret_cast<const sockaddr*>(&target), sizeof target);
+    return errorOf(::connect(toSocket(socket), reinterpret_cast<const sockaddr*>(&target), sizeof target));
   }
 
-  int send(SocketHandle socket, const char* bytes, int count) override {
-    return ::send(toSocket(socket), bytes, count, 0);
+  SocketResult<std::int32_t> send(SocketHandle socket, const char* bytes, std::int32_t count) override {
+    const int sent = ::send(toSocket(socket), bytes, count, 0);
+    return resultOf<std::int32_t>(sent, sent);
   }
 
-  int receive(SocketHandle socket, char* bytes, int count) override {
-    return ::recv(toSocket(socket), bytes, count, 0);
+  SocketResult<std::int32_t> receive(SocketHandle socket, char* bytes, std::int32_t count) override {
+    const int received = ::recv(toSocket(socket), bytes, count, 0);
+    return resultOf<std::int32_t>(received, received);
   }
 
-  int bytesReadable(SocketHandle socket, std::uint32_t& count) override {
+  SocketResult<std::uint32_t> bytesReadable(SocketHandle socket) override {
     u_long readable = 0;
     const int result = ioctlsocket(toSocket(socket), FIONREAD, &readable);
-    count = static_cast<std::uint32_t>(readable);
-    return result;
+    return resultOf(result, static_cast<std::uint32_t>(readable));
   }
 
-  int localPort(SocketHandle socket, std::uint16_t& port) override {
+  SocketResult<std::uint16_t> localPort(SocketHandle socket) override {
     sockaddr_in local = {};
     int length = sizeof local;
     const int result = getsockname(toSocket(socket), reinterpret_cast<sockaddr*>(&local), &length);
-    port = ntohs(local.sin_port);
-    return result;
+    return resultOf(result, static_cast<std::uint16_t>(ntohs(local.sin_port)));
   }
 
-  int close(SocketHandle socket) override { return closesocket(toSocket(socket)); }
-  int lastError() override { return WSAGetLastError(); }
-  void setLastError(int code) override { WSASetLastError(code); }
+  int close(SocketHandle socket) override { return errorOf(closesocket(toSocket(socket))); }
 
   // A name that holds a zero byte is no name: the lookup would stop there.
   std::string lookUpHost(const std::string& name) override {
@@ -87,17 +92,9 @@ class Win32Sockets final : public SocketSystem {
     return inet_ntoa(address);
   }
 
-  WindowHandle createSocketWindow(SocketMessageSink& sink) override { return CreateSocketWindow(sink); }
+  WindowHandle createSocketWindow(SocketEventSink& sink) override { return CreateSocketWindow(sink); }
   void destroySocketWindow(WindowHandle window) override { DestroySocketWindow(window); }
-
-  // Only posted messages are taken: nothing sent to this thread's windows
-  // runs from here.
-  void dropQueuedMessages(WindowHandle window, std::uint32_t message) override {
-    MSG queued;
-    while (PeekMessageA(&queued, reinterpret_cast<HWND>(window), message, message,
-                        PM_REMOVE | PM_NOYIELD | PM_QS_POSTMESSAGE)) {
-    }
-  }
+  void dropQueuedEvents(WindowHandle window) override { DropQueuedSocketEvents(window); }
 };
 
 }  // namespace

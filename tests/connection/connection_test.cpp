@@ -53,7 +53,7 @@ class ConnectionTest : public ::testing::Test {
   }
   void connectNow() {
     Connect(session);
-    sockets.deliver(kSocketConnect);
+    sockets.deliver(SocketEvent::Connect);
   }
   // As the host sends: the request goes through the text slot.
   void send(const std::string& request) {
@@ -156,9 +156,9 @@ TEST_F(ConnectionTest, EventsBecomeCodesAndClicks) {
   createClient();
   connectNow();
   Connect(session);
-  sockets.deliver(kSocketConnect);
+  sockets.deliver(SocketEvent::Connect);
   sockets.incoming = "tail";
-  sockets.deliver(kSocketClose);
+  sockets.deliver(SocketEvent::Close);
   Disconnect(session);
   send("no connection");
   const std::string connected = "\xca\xeb\xe8\xe5\xed\xf2 \xef\xee\xe4\xea\xeb\xfe\xf7\xe8\xeb\xf1\xff";
@@ -179,7 +179,7 @@ TEST_F(ConnectionTest, BytesStillReadableAtTheCloseLandBeforeTheDisconnectIsRepo
     buffered.emplace_back(session.exchange.ExchangeValue, session.response.ReceiveBuffer.size());
   };
   sockets.incoming = "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nbody";
-  sockets.deliver(kSocketClose);
+  sockets.deliver(SocketEvent::Close);
   const std::vector<std::pair<std::int32_t, std::size_t>> expected = {{4, 42}, {2, 42}};
   EXPECT_EQ(buffered, expected);
   EXPECT_EQ(session.response.ReceiveBuffer, "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nbody");

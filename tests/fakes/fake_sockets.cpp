@@ -2,14 +2,13 @@
 
 #include <algorithm>
 #include <cstring>
-#include <sstream>
 
 namespace tcp::fakes {
+namespace {
 
-int FakeSockets::fail(int code) {
-  lastError_ = code;
-  return kSocketError;
-}
+SocketResult<std::int32_t> failed(int code) { return {-1, code}; }
+
+}  // namespace
 
 int FakeSockets::startup() {
   ++startups;
@@ -23,21 +22,16 @@ int FakeSockets::cleanup() {
   return cleanupResult;
 }
 
-SocketHandle FakeSockets::openStream() {
+SocketResult<SocketHandle> FakeSockets::openStream() {
   calls.push_back("socket");
-  if (openError) {
-    lastError_ = openError;
-    return kNoSocket;
-  }
+  if (openError) return {kNoSocket, openError};
   current = reuseHandles ? nextSocket_ : nextSocket_++;
-  return current;
+  return {current, 0};
 }
 
-int FakeSockets::selectEvents(SocketHandle, WindowHandle target, std::uint32_t message, std::int32_t events) {
-  std::ostringstream call;
-  call << "select " << target << " " << message << " " << events;
-  calls.push_back(call.str());
-  return selectError ? fail(selectError) : 0;
+int FakeSockets::selectEvents(SocketHandle, WindowHandle target) {
+  calls.push_back("select " + std::to_string(target));
+  return selectError;
 }
 
 std::optional<std::uint32_t> FakeSockets::parseAddress(const std::string& dotted) {
@@ -62,44 +56,40 @@ int FakeSockets::connect(SocketHandle, std::uint32_t address, std::uint16_t port
   calls.push_back("connect");
   connectedAddress = address;
   connectedPort = port;
-  return connectError ? fail(connectError) : 0;
+  return connectError;
 }
 
-int FakeSockets::send(SocketHandle socket, const char* bytes, int count) {
+SocketResult<std::int32_t> FakeSockets::send(SocketHandle socket, const char* bytes, std::int32_t count) {
   ++sendCalls;
-  if (socket == kNoSocket) return fail(10038);
-  if (sendError) return fail(sendError);
-  if (sendBlocksAfter == 0) return fail(10035);
+  if (socket == kNoSocket) return failed(10038);
+  if (sendError) return failed(sendError);
+  if (sendBlocksAfter == 0) return failed(kWouldBlock);
   if (sendBlocksAfter > 0) --sendBlocksAfter;
   const std::size_t taken = std::min<std::size_t>(static_cast<std::size_t>(count), sendLimit);
   sent.append(bytes, taken);
-  return static_cast<int>(taken);
+  return {static_cast<std::int32_t>(taken), 0};
 }
 
-int FakeSockets::receive(SocketHandle, char* bytes, int count) {
+SocketResult<std::int32_t> FakeSockets::receive(SocketHandle, char* bytes, std::int32_t count) {
   ++receiveCalls;
   receiveCounts.push_back(count);
-  if (receiveError) return fail(receiveError);
+  if (receiveError) return failed(receiveError);
   const std::size_t taken = std::min<std::size_t>(static_cast<std::size_t>(count), incoming.size());
   std::memcpy(bytes, incoming.data(), taken);
   incoming.erase(0, taken);
-  return static_cast<int>(taken);
+  return {static_cast<std::int32_t>(taken), 0};
 }
 
-int FakeSockets::bytesReadable(SocketHandle, std::uint32_t& count) {
-  count = static_cast<std::uint32_t>(incoming.size());
-  return 0;
+SocketResult<std::uint32_t> FakeSockets::bytesReadable(SocketHandle) {
+  return {static_cast<std::uint32_t>(incoming.size()), 0};
 }
 
-int FakeSockets::localPort(SocketHandle, std::uint16_t& port) {
-  port = 50123;
-  return 0;
-}
+SocketResult<std::uint16_t> FakeSockets::localPort(SocketHandle) { return {50123, 0}; }
 
 int FakeSockets::close(SocketHandle socket) {
   calls.push_back("close");
   closed.push_back(socket);
-  return closeError ? fail(closeError) : 0;
+  return closeError;
 }
 
 std::string FakeSockets::lookUpHost(const std::string& name) {
@@ -108,9 +98,9 @@ std::string FakeSockets::lookUpHost(const std::string& name) {
   return found == hosts.end() ? std::string() : found->second;
 }
 
-WindowHandle FakeSockets::createSocketWindow(SocketMessageSink& messageSink) {
+WindowHandle FakeSockets::createSocketWindow(SocketEventSink& eventSink) {
   calls.push_back("create window");
-  sink = &messageSink;
+  sink = &eventSink;
   window = 0x5000;
   return window;
 }
@@ -120,13 +110,11 @@ void FakeSockets::destroySocketWindow(WindowHandle) {
   sink = nullptr;
 }
 
-void FakeSockets::dropQueuedMessages(WindowHandle, std::uint32_t message) {
-  if (message == 0x0401) queued_.clear();
-}
+void FakeSockets::dropQueuedEvents(WindowHandle) { queued_.clear(); }
 
-void FakeSockets::deliver(std::uint32_t event, int error) { deliverFor(current, event, error); }
+void FakeSockets::deliver(SocketEvent event, int error) { deliverFor(current, event, error); }
 
-void FakeSockets::post(std::uint32_t event, int error) { queued_.push_back({current, event, error}); }
+void FakeSockets::post(SocketEvent event, int error) { queued_.push_back({current, event, error}); }
 
 void FakeSockets::pump() {
   while (!queued_.empty()) {
@@ -136,10 +124,8 @@ void FakeSockets::pump() {
   }
 }
 
-void FakeSockets::deliverFor(SocketHandle socket, std::uint32_t event, int error) {
-  if (!sink) return;
-  const auto lParam = static_cast<std::intptr_t>(static_cast<std::int32_t>((static_cast<std::uint32_t>(error) << 16) | event));
-  sink->HandleMessage(0x0401, socket, lParam);
+void FakeSockets::deliverFor(SocketHandle socket, SocketEvent event, int error) {
+  if (sink) sink->onSocketEvent(socket, event, error);
 }
 
 }  // namespace tcp::fakes

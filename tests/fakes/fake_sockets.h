@@ -17,35 +17,33 @@ class FakeSockets : public SocketSystem {
  public:
   int startup() override;
   int cleanup() override;
-  SocketHandle openStream() override;
-  int selectEvents(SocketHandle socket, WindowHandle window, std::uint32_t message, std::int32_t events) override;
+  SocketResult<SocketHandle> openStream() override;
+  int selectEvents(SocketHandle socket, WindowHandle window) override;
   std::optional<std::uint32_t> parseAddress(const std::string& dotted) override;
   int connect(SocketHandle socket, std::uint32_t address, std::uint16_t port) override;
-  int send(SocketHandle socket, const char* bytes, int count) override;
-  int receive(SocketHandle socket, char* bytes, int count) override;
-  int bytesReadable(SocketHandle socket, std::uint32_t& count) override;
-  int localPort(SocketHandle socket, std::uint16_t& port) override;
+  SocketResult<std::int32_t> send(SocketHandle socket, const char* bytes, std::int32_t count) override;
+  SocketResult<std::int32_t> receive(SocketHandle socket, char* bytes, std::int32_t count) override;
+  SocketResult<std::uint32_t> bytesReadable(SocketHandle socket) override;
+  SocketResult<std::uint16_t> localPort(SocketHandle socket) override;
   int close(SocketHandle socket) override;
-  int lastError() override { return lastError_; }
-  void setLastError(int code) override { lastError_ = code; }
   std::string lookUpHost(const std::string& name) override;
-  WindowHandle createSocketWindow(SocketMessageSink& sink) override;
+  WindowHandle createSocketWindow(SocketEventSink& sink) override;
   void destroySocketWindow(WindowHandle window) override;
-  void dropQueuedMessages(WindowHandle window, std::uint32_t message) override;
+  void dropQueuedEvents(WindowHandle window) override;
 
-  // Delivers a socket message for socket (the current one by default).
-  void deliver(std::uint32_t event, int error = 0);
-  void deliverFor(SocketHandle socket, std::uint32_t event, int error = 0);
-  // Queues a message for the current socket, as the system posts it; pump
+  // Delivers an event for socket (the current one by default).
+  void deliver(SocketEvent event, int error = 0);
+  void deliverFor(SocketHandle socket, SocketEvent event, int error = 0);
+  // Queues an event for the current socket, as the system posts it; pump
   // delivers what is still queued, in order.
-  void post(std::uint32_t event, int error = 0);
+  void post(SocketEvent event, int error = 0);
   void pump();
 
   // Settings of the peer and the platform.
   int startupResult = 0;
   int cleanupResult = 0;
   int openError = 0;        // openStream fails with this code when not 0
-  int connectError = 10035; // connect's error: would-block by default
+  int connectError = kWouldBlock;
   int selectError = 0;      // selectEvents fails with this code when not 0
   int closeError = 0;
   int receiveError = 0;
@@ -66,7 +64,7 @@ class FakeSockets : public SocketSystem {
   std::vector<SocketHandle> closed;
   int startups = 0;
   int cleanups = 0;
-  SocketMessageSink* sink = nullptr;
+  SocketEventSink* sink = nullptr;
   WindowHandle window = 0;
   std::uint32_t connectedAddress = 0;
   std::uint16_t connectedPort = 0;
@@ -74,12 +72,10 @@ class FakeSockets : public SocketSystem {
  private:
   struct Message {
     SocketHandle socket;
-    std::uint32_t event;
+    SocketEvent event;
     int error;
   };
-  int fail(int code);
   std::deque<Message> queued_;
-  int lastError_ = 0;
   SocketHandle nextSocket_ = 100;
 };
 

@@ -233,10 +233,10 @@ TEST_F(PluginFormTest, ConnectionCommandsAfterTheFormIsGoneTouchNothingReleased)
   buildForm();
   place();
   Connect(state);
-  sockets.deliver(kSocketConnect);
+  sockets.deliver(SocketEvent::Connect);
   SendRequest(state, "GET / HTTP/1.1\r\n\r\n");
   sockets.incoming = "HTTP/1.1 200 OK\r\n";
-  sockets.deliver(kSocketRead);
+  sockets.deliver(SocketEvent::Read);
   windows.posted.clear();
 
   formEvents().formDestroyed();

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fake_sockets.h"
@@ -37,7 +38,7 @@ class TcpClientTest : public ::testing::Test {
 
   void connectNow() {
     client->Connect();
-    sockets.deliver(kSocketConnect);
+    sockets.deliver(SocketEvent::Connect);
     events.clear();
   }
 
@@ -68,25 +69,26 @@ TEST_F(TcpClientTest, FollowsTheStateTableWithItsEvents) {
   const Case cases[] = {
       {"Closed: Connect", closed, [](TcpClientTest& t) { t.client->Connect(); }, {}, "Connecting", true},
       {"Closed: Disconnect", closed, [](TcpClientTest& t) { t.client->Disconnect(); }, {}, "Closed", false},
-      {"Connecting: connect event", connecting, [](TcpClientTest& t) { t.sockets.deliver(kSocketConnect); },
+      {"Connecting: connect event", connecting, [](TcpClientTest& t) { t.sockets.deliver(SocketEvent::Connect); },
        {"connect"}, "Connected", true},
       {"Connecting: connect event with 10061", connecting,
-       [](TcpClientTest& t) { t.sockets.deliver(kSocketConnect, 10061); }, {"error 10061"}, "Closed", false},
+       [](TcpClientTest& t) { t.sockets.deliver(SocketEvent::Connect, 10061); }, {"error 10061"}, "Closed", false},
       {"Connecting: event with would-block", connecting,
-       [](TcpClientTest& t) { t.sockets.deliver(kSocketConnect, 10035); }, {}, "Closed", false},
+       [](TcpClientTest& t) { t.sockets.deliver(SocketEvent::Connect, 10035); }, {}, "Closed", false},
       {"Connecting: Disconnect", connecting, [](TcpClientTest& t) { t.client->Disconnect(); }, {}, "Closed", false},
       {"Connecting: Connect", connecting, [](TcpClientTest& t) { t.client->Connect(); }, {}, "Connecting", true},
-      {"Connected: close event", connected, [](TcpClientTest& t) { t.sockets.deliver(kSocketClose); },
+      {"Connected: close event", connected, [](TcpClientTest& t) { t.sockets.deliver(SocketEvent::Close); },
        {"disconnect"}, "Closed", false},
       {"Connected: close event with 10054", connected,
-       [](TcpClientTest& t) { t.sockets.deliver(kSocketClose, 10054); }, {"error 10054", "disconnect"}, "Closed", false},
+       [](TcpClientTest& t) { t.sockets.deliver(SocketEvent::Close, 10054); }, {"error 10054", "disconnect"}, "Closed",
+       false},
       {"Connected: Disconnect", connected, [](TcpClientTest& t) { t.client->Disconnect(); }, {"disconnect"}, "Closed",
        false},
       {"Connected: Connect", connected, [](TcpClientTest& t) { t.client->Connect(); }, {"disconnect"}, "Connecting",
        true},
       {"Connected: close event, then Disconnect", connected,
        [](TcpClientTest& t) {
-         t.sockets.deliver(kSocketClose);
+         t.sockets.deliver(SocketEvent::Close);
          t.client->Disconnect();
        },
        {"disconnect"}, "Closed", false},
@@ -103,10 +105,10 @@ TEST_F(TcpClientTest, FollowsTheStateTableWithItsEvents) {
   }
 }
 
-TEST_F(TcpClientTest, ConnectAsksForTheFourEventsAndConnectsToHostAndPort) {
+TEST_F(TcpClientTest, ConnectSelectsEventsForItsWindowAndConnectsToHostAndPort) {
   client->setHost("10.1.2.3");
   client->Connect();
-  const Events expected = {"startup", "socket", "create window", "select 20480 1025 51", "connect"};
+  const Events expected = {"startup", "socket", "create window", "select 20480", "connect"};
   EXPECT_EQ(sockets.calls, expected);
   EXPECT_EQ(sockets.connectedAddress, 0x0302010Au);
   EXPECT_EQ(sockets.connectedPort, 8080);
@@ -152,55 +154,82 @@ TEST_F(TcpClientTest, ASocketWhoseEventsCannotReachTheWindowFailsTheConnect) {
   EXPECT_EQ(std::count(sockets.calls.begin(), sockets.calls.end(), "connect"), 0);
 }
 
-// A handler that connects again from inside an event keeps its new socket:
-// the rest of the event concerned the old one.
+// A handler that connects again from inside an event keeps its new socket,
+// even when the system gave it the old one's handle: the rest of the event
+// concerned the old socket, and so does a read event queued for it before.
 TEST_F(TcpClientTest, HandlersMayConnectAgainFromInsideAnEvent) {
   struct Case {
     const char* name;
     bool connectFirst;
-    std::uint32_t event;
+    SocketEvent event;
     int error;
     Events events;
   };
   const Case cases[] = {
-      {"refused connect, OnError", false, kSocketConnect, 10061, {"error 10061"}},
-      {"close, OnDisconnect", true, kSocketClose, 0, {"disconnect"}},
-      {"reset, OnError", true, kSocketClose, 10054, {"error 10054", "disconnect"}},
+      {"refused connect, OnError", false, SocketEvent::Connect, 10061, {"error 10061"}},
+      {"close, OnDisconnect", true, SocketEvent::Close, 0, {"disconnect"}},
+      {"reset, OnError", true, SocketEvent::Close, 10054, {"error 10054", "disconnect"}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    client = makeClient(true);
-    TcpClient& self = *client;
-    int reconnects = 0;
-    const auto again = [&self, &reconnects] {
-      if (reconnects++ == 0) self.Connect();
-    };
-    client->OnError = [this, again](TcpClient&, std::int32_t code) {
-      events.push_back("error " + std::to_string(code));
-      again();
-    };
-    client->OnDisconnect = [this, again](TcpClient&) {
-      events.push_back("disconnect");
-      again();
-    };
-    client->Connect();
-    if (c.connectFirst) sockets.deliver(kSocketConnect);
-    events.clear();
-    const SocketHandle old = client->socket();
-    sockets.closed.clear();
-    sockets.deliver(c.event, c.error);
-    EXPECT_EQ(events, c.events);
-    EXPECT_EQ(state(), "Connecting");
-    EXPECT_NE(client->socket(), old);
-    EXPECT_EQ(client->socket(), sockets.current);
-    EXPECT_EQ(sockets.closed, std::vector<SocketHandle>{old});
+    for (bool reuse : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (reuse ? ", handle reused" : ""));
+      sockets.reuseHandles = reuse;
+      sockets.incoming.clear();
+      client = makeClient(true);
+      TcpClient& self = *client;
+      int reconnects = 0;
+      const auto again = [&self, &reconnects] {
+        if (reconnects++ == 0) self.Connect();
+      };
+      client->OnError = [this, again](TcpClient&, std::int32_t code) {
+        events.push_back("error " + std::to_string(code));
+        again();
+      };
+      client->OnDisconnect = [this, again](TcpClient&) {
+        events.push_back("disconnect");
+        again();
+      };
+      client->Connect();
+      if (c.connectFirst) sockets.deliver(SocketEvent::Connect);
+      events.clear();
+      const SocketHandle old = client->socket();
+      sockets.closed.clear();
+      sockets.post(SocketEvent::Read);
+      sockets.deliver(c.event, c.error);
+      EXPECT_EQ(events, c.events);
+      EXPECT_EQ(state(), "Connecting");
+      EXPECT_EQ(client->socket(), sockets.current);
+      EXPECT_EQ(sockets.closed, std::vector<SocketHandle>{old});
+      sockets.incoming = "stale";
+      sockets.pump();
+      EXPECT_EQ(events, c.events);
+      sockets.deliver(SocketEvent::Connect);
+      EXPECT_EQ(state(), "Connected");
+    }
   }
+}
+
+// The failure is reported once the old socket is gone: the handle is closed
+// once, and the new socket stays.
+TEST_F(TcpClientTest, AHandlerOfAFailedCloseMayConnectAgain) {
+  connectNow();
+  sockets.closeError = 10038;
+  bool reconnected = false;
+  client->OnError = [this, &reconnected](TcpClient& self, std::int32_t code) {
+    events.push_back("error " + std::to_string(code));
+    if (!std::exchange(reconnected, true)) self.Connect();
+  };
+  client->Disconnect();
+  EXPECT_EQ(events, (Events{"error 10038", "disconnect"}));
+  EXPECT_EQ(sockets.closed, std::vector<SocketHandle>{100});
+  EXPECT_EQ(state(), "Connecting");
+  EXPECT_EQ(client->socket(), sockets.current);
 }
 
 TEST_F(TcpClientTest, WithoutAnErrorHandlerTheMessageBoxNamesErrorAndSocket) {
   client = makeClient(false);
   client->Connect();
-  sockets.deliver(kSocketConnect, 10061);
+  sockets.deliver(SocketEvent::Connect, 10061);
   // "Socket error НЕТ СВЯЗИ on socket 100"
   EXPECT_EQ(messages, std::vector<std::string>{"Socket error \xcd\xc5\xd2 \xd1\xc2\xdf\xc7\xc8 on socket 100"});
 }
@@ -217,9 +246,9 @@ TEST(ErrorName, NamesListedCodesAndCallsTheRestUnknown) {
 TEST_F(TcpClientTest, TakesReadableBytesAtMostOneMebibyteAReadEvent) {
   connectNow();
   sockets.incoming.assign(2000000, 'x');
-  sockets.deliver(kSocketRead);
-  sockets.deliver(kSocketRead);
-  sockets.deliver(kSocketRead);
+  sockets.deliver(SocketEvent::Read);
+  sockets.deliver(SocketEvent::Read);
+  sockets.deliver(SocketEvent::Read);
   EXPECT_EQ(sockets.receiveCounts, (std::vector<int>{1048576, 951424}));
   EXPECT_EQ(events, (Events{"read 1048576", "read 951424"}));
   EXPECT_EQ(received.size(), 2000000u);
@@ -229,14 +258,14 @@ TEST_F(TcpClientTest, AFailedReadIsReportedTwiceAndStillRaisesOnRead) {
   connectNow();
   sockets.incoming = "abc";
   sockets.receiveError = 10054;
-  sockets.deliver(kSocketRead);
+  sockets.deliver(SocketEvent::Read);
   EXPECT_EQ(events, (Events{"error 10054", "error 10054", "read -1"}));
 }
 
 TEST_F(TcpClientTest, BytesStillReadableAtTheCloseEventArriveBeforeTheDisconnect) {
   connectNow();
   sockets.incoming = "the last bytes";
-  sockets.deliver(kSocketClose);
+  sockets.deliver(SocketEvent::Close);
   EXPECT_EQ(events, (Events{"read 14", "disconnect"}));
   EXPECT_EQ(received, "the last bytes");
 }
@@ -245,17 +274,18 @@ TEST_F(TcpClientTest, MessagesOfAnEarlierSocketChangeNothing) {
   connectNow();
   const SocketHandle old = client->socket();
   client->Connect();
-  sockets.deliver(kSocketConnect);
+  sockets.deliver(SocketEvent::Connect);
   events.clear();
   sockets.incoming = "data";
-  for (std::uint32_t event : {kSocketClose, kSocketRead, kSocketConnect}) sockets.deliverFor(old, event, 10054);
+  for (SocketEvent event : {SocketEvent::Close, SocketEvent::Read, SocketEvent::Connect})
+    sockets.deliverFor(old, event, 10054);
   EXPECT_TRUE(events.empty());
   EXPECT_EQ(state(), "Connected");
   const SocketHandle last = client->socket();
   client->Disconnect();
   events.clear();
-  sockets.deliverFor(last, kSocketClose);
-  sockets.deliverFor(kNoSocket, kSocketClose);
+  sockets.deliverFor(last, SocketEvent::Close);
+  sockets.deliverFor(kNoSocket, SocketEvent::Close);
   EXPECT_TRUE(events.empty());
 }
 
@@ -264,8 +294,8 @@ TEST_F(TcpClientTest, MessagesQueuedBeforeAReconnectLeaveANewSocketWithTheSameHa
   connectNow();
   const SocketHandle old = client->socket();
   sockets.incoming = "old";
-  sockets.post(kSocketRead);
-  sockets.post(kSocketClose, 10054);
+  sockets.post(SocketEvent::Read);
+  sockets.post(SocketEvent::Close, 10054);
   client->Connect();
   ASSERT_EQ(client->socket(), old);
   sockets.incoming.clear();
@@ -273,7 +303,7 @@ TEST_F(TcpClientTest, MessagesQueuedBeforeAReconnectLeaveANewSocketWithTheSameHa
   sockets.pump();
   EXPECT_TRUE(events.empty());
   EXPECT_EQ(state(), "Connecting");
-  sockets.deliver(kSocketConnect);
+  sockets.deliver(SocketEvent::Connect);
   EXPECT_EQ(events, Events{"connect"});
 }
 
@@ -324,7 +354,7 @@ TEST_F(TcpClientTest, AfterWouldBlockTheRestWaitsForTheWriteEvent) {
   client->SendText("abc");
   EXPECT_EQ(sockets.sent, "01234567") << "a later text queues behind the rest";
   sockets.sendBlocksAfter = -1;
-  sockets.deliver(kSocketWrite);
+  sockets.deliver(SocketEvent::Write);
   EXPECT_EQ(sockets.sent, "0123456789abc");
   EXPECT_TRUE(events.empty());
 }
@@ -333,11 +363,11 @@ TEST_F(TcpClientTest, ClosingDropsWhatWaitsToBeSent) {
   connectNow();
   sockets.sendBlocksAfter = 0;
   client->SendText("never sent");
-  sockets.deliver(kSocketClose);
+  sockets.deliver(SocketEvent::Close);
   client->Connect();
-  sockets.deliver(kSocketConnect);
+  sockets.deliver(SocketEvent::Connect);
   sockets.sendBlocksAfter = -1;
-  sockets.deliver(kSocketWrite);
+  sockets.deliver(SocketEvent::Write);
   client->SendText("fresh");
   EXPECT_EQ(sockets.sent, "fresh");
 }

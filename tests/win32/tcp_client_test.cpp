@@ -14,6 +14,7 @@
 #include "win32/win32_platform.h"
 
 using tcphost::closeGracefully;
+using tcphost::pause;
 using tcphost::readBytes;
 using tcphost::ScriptedServer;
 using tcphost::sendBytes;
@@ -21,6 +22,21 @@ using tcphost::sendBytes;
 namespace {
 
 constexpr int kTimeoutMs = 10000;
+
+BOOL CALLBACK keepSocketWindow(HWND window, LPARAM found) {
+  char name[16] = {};
+  GetClassNameA(window, name, sizeof name);
+  if (std::string(name) != "TCPSocket") return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
+// The hidden window of this thread's client.
+HWND socketWindow() {
+  HWND found = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), &keepSocketWindow, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
 
 class Win32TcpClientTest : public ::testing::Test {
  protected:
@@ -79,6 +95,42 @@ TEST_F(Win32TcpClientTest, TheSocketWindowClassRunsTheDefaultProcedure) {
   WNDCLASSA socketClass = {};
   ASSERT_TRUE(GetClassInfoA(tcp::win32::thisModule(), "TCPSocket", &socketClass));
   EXPECT_EQ(socketClass.lpfnWndProc, &DefWindowProcA);
+}
+
+// Answering 0 to everything would refuse the end of the session.
+TEST_F(Win32TcpClientTest, TheSocketWindowLeavesOtherMessagesToTheDefaultProcedure) {
+  connectTo(ScriptedServer::closedPort());
+  ASSERT_TRUE(waitFor("error 10061"));
+  const HWND window = socketWindow();
+  ASSERT_NE(window, nullptr);
+  EXPECT_NE(SendMessageA(window, WM_QUERYENDSESSION, 0, 0), 0);
+}
+
+// Each message is one event: events not asked for, alone or together, are
+// ignored, and a code of 10000 or less is no error.
+TEST_F(Win32TcpClientTest, TheSocketWindowDecodesEventAndError) {
+  ScriptedServer server({pause(5000)});
+  connectTo(server.port());
+  ASSERT_TRUE(waitFor("connect"));
+  const HWND window = socketWindow();
+  ASSERT_NE(window, nullptr);
+  struct Case {
+    WORD event;
+    WORD error;
+    std::vector<std::string> events;
+  };
+  const Case cases[] = {
+      {FD_OOB, WSAECONNRESET, {}},
+      {FD_READ | FD_WRITE, WSAECONNRESET, {}},
+      {FD_WRITE, 10000, {}},
+      {FD_WRITE, WSAECONNRESET, {"error 10054"}},
+      {FD_CLOSE, 0, {"disconnect"}},
+  };
+  for (const Case& c : cases) {
+    events.clear();
+    SendMessageA(window, WM_USER + 1, client->socket(), WSAMAKESELECTREPLY(c.event, c.error));
+    EXPECT_EQ(events, c.events) << c.event << " " << c.error;
+  }
 }
 
 TEST_F(Win32TcpClientTest, TextThatIsNoAddressFailsBeforeAnySocketExists) {

@@ -1,0 +1,79 @@
+#include <algorithm>
+
+#include "tcpsocket/tcp_client.h"
+
+namespace tcp {
+
+// Only the current socket's events count. Each step that raises events may
+// let a handler close or replace the socket; the rest of the event then no
+// longer applies.
+void TcpClient::onSocketEvent(SocketHandle socket, SocketEvent event, int error) {
+  if (destroying_ || socket_ == kNoSocket || socket != socket_) return;
+  const Generation generation = generation_;
+  if (event == SocketEvent::Close) {
+    // The close can overtake data not yet read: take that in first.
+    while (Connected() && readAvailable()) {
+    }
+    if (!isCurrent(generation)) return;
+  }
+  if (error != 0) {
+    onEventError(error);
+    if (!isCurrent(generation)) return;
+  }
+  if (event == SocketEvent::Close) return onClosed(generation);
+  if (error != 0) return;
+  switch (event) {
+    case SocketEvent::Connect: return onConnected();
+    case SocketEvent::Read: return onReadable();
+    case SocketEvent::Write: return onWritable();
+    case SocketEvent::Close: return;
+  }
+}
+
+// Even an error that is not reported (would-block) ends a connect.
+void TcpClient::onEventError(int error) {
+  const Generation generation = generation_;
+  CheckResult(error);
+  if (isCurrent(generation) && Connecting()) closeSocket();
+}
+
+// OnDisconnect comes before the socket is closed; a handler that connects
+// again keeps its new socket.
+void TcpClient::onClosed(Generation generation) {
+  state_ = State::Closed;
+  raise(OnDisconnect);
+  if (isCurrent(generation)) closeSocket();
+}
+
+void TcpClient::onConnected() {
+  state_ = State::Connected;
+  raise(OnConnect);
+}
+
+void TcpClient::onReadable() { readAvailable(); }
+
+void TcpClient::onWritable() { sendQueued(); }
+
+// One read of what the platform says can be taken at once, at most the
+// buffer's size; returns whether it brought bytes. A failed read is reported
+// twice (by the receive and here) and still raises OnRead with its -1.
+bool TcpClient::readAvailable() {
+  std::lock_guard<std::recursive_mutex> lock(guard_);
+  const SocketResult<std::uint32_t> readable = sockets_.bytesReadable(socket_);
+  if (readable.error != 0 || readable.value == 0) return false;
+  const auto wanted = static_cast<std::int32_t>(std::min<std::uint32_t>(readable.value, kBufferSize));
+  const SocketResult<std::int32_t> received = receive(buffer_.data(), wanted);
+  CheckResult(received.error);
+  if (OnRead && !destroying_) OnRead(*this, buffer_.data(), static_cast<std::int32_t>(kBufferSize - 1), received.value);
+  return received.value > 0;
+}
+
+SocketResult<std::int32_t> TcpClient::receive(char* bytes, std::int32_t count) {
+  if (!Connected()) return {};
+  std::lock_guard<std::recursive_mutex> lock(guard_);
+  const SocketResult<std::int32_t> received = sockets_.receive(socket_, bytes, count);
+  CheckResult(received.error);
+  return received;
+}
+
+}  // namespace tcp

@@ -1,0 +1,48 @@
+#include <algorithm>
+#include <limits>
+
+#include "tcpsocket/tcp_client.h"
+
+namespace tcp {
+
+// One platform send of as much of bytes as one call can name.
+SocketResult<std::int32_t> TcpClient::send(std::string_view bytes) {
+  const auto count = std::min<std::size_t>(bytes.size(), std::numeric_limits<std::int32_t>::max());
+  return sockets_.send(socket_, bytes.data(), static_cast<std::int32_t>(count));
+}
+
+// The platform signals the write event again only after a send has failed
+// with would-block; so the queue is sent on until that happens, never left
+// waiting after a send that merely took less than asked.
+void TcpClient::SendText(std::string_view text) {
+  if (!queue_.empty()) {
+    queue_.append(text);
+    return;
+  }
+  const SocketResult<std::int32_t> sent = send(text);
+  if (sent.error != 0) {
+    if (!CheckResult(sent.error)) queue_.append(text);
+    return;
+  }
+  if (static_cast<std::size_t>(sent.value) < text.size()) {
+    queue_.append(text.substr(static_cast<std::size_t>(sent.value)));
+    sendQueued();
+  }
+}
+
+// A failed send drops the rest, unless its error handler has already moved
+// on to another socket, whose queue is its own.
+void TcpClient::sendQueued() {
+  const Generation generation = generation_;
+  while (!queue_.empty()) {
+    const SocketResult<std::int32_t> sent = send(queue_.pending());
+    if (sent.error != 0) {
+      if (CheckResult(sent.error) && isCurrent(generation)) queue_.clear();
+      return;
+    }
+    if (sent.value == 0) return;
+    queue_.consume(static_cast<std::size_t>(sent.value));
+  }
+}
+
+}  // namespace tcp
