@@ -50,5 +50,10 @@ if $x86; then
   [[ " ${tcpbench_args[*]} " == *" --size "* ]] || tcpbench_args+=(--size 32)
   exec scripts/qemu32/run-bench.sh "${tcpbench_args[@]}"
 fi
+# A prefix of its own: a test run elsewhere on this machine ends with
+# "wineserver -k" on the shared prefix, which would stop tcpbench midway, and
+# its programs would share tcpbench's wineserver.
+: "${HOME:=$(getent passwd "$(id -u)" | cut -d: -f6)}"
+export TCP_WINEPREFIX="${TCP_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/tcpplug/wine64-bench}"
 echo "=== tcpbench, 64-bit DLL under Wine (load: $(cut -d' ' -f1-3 /proc/loadavg))"
 exec scripts/with-wine.sh scripts/wine-run.sh dist/x64/tcpbench.exe "${tcpbench_args[@]}"

@@ -20,6 +20,7 @@ using WindowSetter = void(__cdecl*)(HWND);
 constexpr std::int32_t kConnected = 1;
 constexpr std::int32_t kDisconnected = 2;
 constexpr std::int32_t kSocketError = 3;
+constexpr std::int32_t kDataArrived = 4;
 constexpr DWORD kConnectTimeoutMs = 10000;
 constexpr DWORD kReceiveTimeoutMs = 300000;
 
@@ -68,8 +69,10 @@ struct Events {
   bool connected = false;
   bool disconnected = false;
   bool failed = false;
+  std::size_t arrivals = 0;
 
   void take(std::int32_t code) {
+    arrivals += code == kDataArrived;
     connected |= code == kConnected;
     disconnected |= code == kDisconnected;
     failed |= code == kSocketError;
@@ -115,6 +118,7 @@ RunResult receive(LoadedPlugin& plugin, std::uint16_t port, const std::string& r
   result.seconds = stopwatch.seconds();
   memory.stop();
   result.peakAboveBaseline = memory.peakAboveBaseline();
+  result.reads = events.arrivals;
 
   if (events.failed) result.failure = "the plug-in reported a socket error (code 3)";
   else if (!closed) result.failure = "no code 2 within the time limit";

@@ -62,6 +62,7 @@ class RawConnection {
   }
 
   const std::string& received() const { return received_; }
+  std::size_t reads() const { return reads_; }
 
   bool connected = false;
   bool closed = false;
@@ -74,12 +75,14 @@ class RawConnection {
     const int count = recv(socket_, buffer_.data(), static_cast<int>(std::min(readable, kReadLimit)), 0);
     if (count <= 0) return false;
     received_.append(buffer_.data(), static_cast<std::size_t>(count));
+    ++reads_;
     return true;
   }
 
   SOCKET socket_;
   std::vector<char> buffer_;
   std::string received_;
+  std::size_t reads_ = 0;
 };
 
 }  // namespace
@@ -109,6 +112,7 @@ RunResult receiveRaw(std::uint16_t port, const std::string& request, const std::
   result.seconds = stopwatch.seconds();
   memory.stop();
   result.peakAboveBaseline = memory.peakAboveBaseline();
+  result.reads = connection.reads();
 
   if (connection.failed) result.failure = "the raw loop saw a socket error";
   else if (!closed) result.failure = "the raw loop saw no close within the time limit";

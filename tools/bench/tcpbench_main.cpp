@@ -50,8 +50,8 @@ bool record(const char* name, int run, const RunResult& result, std::size_t body
   const double peak = static_cast<double>(result.peakAboveBaseline) / kMB;
   series.speeds.push_back(speed);
   series.peaks.push_back(peak);
-  std::printf("run %d %-8s %7.3f s %8.1f MB/s  peak +%6.1f MB (%.2f x body)  bytes match\n", run, name,
-              result.seconds, speed, peak, static_cast<double>(result.peakAboveBaseline) / bodySize);
+  std::printf("run %d %-8s %7.3f s %8.1f MB/s  peak +%6.1f MB (%.2f x body)  %zu reads  bytes match\n", run, name,
+              result.seconds, speed, peak, static_cast<double>(result.peakAboveBaseline) / bodySize, result.reads);
   std::fflush(stdout);
   return true;
 }
