@@ -1,0 +1,39 @@
+#!/bin/bash
+# run-bench.sh [tcpbench options]: runs tcpbench with the 32-bit DLL (dist/x86)
+# under 32-bit Wine in the emulated machine and prints what it printed there.
+set -uo pipefail
+. "$(dirname "$0")/machine.sh"
+dist="$QEMU32_DIR/../../dist/x86"
+
+fail() {
+  echo "qemu32: FAILED: $*"
+  exit 1
+}
+
+for file in tcpbench.exe tcp.dll; do
+  [ -f "$dist/$file" ] || fail "dist/x86/$file is missing: build tcpbench with the mingw-x86 preset first"
+done
+"$QEMU32_DIR/build-image.sh" || fail "the emulated 32-bit machine could not be built (see the lines above)"
+
+share=$(mktemp -d)
+trap 'rm -rf "$share"' EXIT
+qemu32_new_share "$share"
+cp "$dist/tcpbench.exe" "$dist/tcp.dll" "$share/"
+printf '%q ' "$@" >"$share/args"
+cat >"$share/job.sh" <<'JOB'
+. /mnt/share/guest-wine.sh
+# The programs run from the machine's own disk: Wine cannot run them from the share.
+mkdir -p /root/run
+cp /mnt/share/tcpbench.exe /mnt/share/tcp.dll /root/run/
+cd /root/run
+eval "timeout -k 10 1200 wine tcpbench.exe $(cat /mnt/share/args)" </dev/null >/mnt/share/bench.out 2>&1
+echo $? >/mnt/share/bench.status
+wineserver -k
+JOB
+qemu32_boot "$QEMU32_CACHE" "$share" 1500 -snapshot >"$share/console.log" 2>&1
+if [ ! -f "$share/bench.status" ]; then
+  tail -n 30 "$share/console.log"
+  fail "tcpbench did not run in the emulated machine"
+fi
+cat "$share/bench.out"
+exit "$(cat "$share/bench.status")"

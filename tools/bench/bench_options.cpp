@@ -1,0 +1,51 @@
+#include "bench_options.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+
+namespace tcpbench {
+
+namespace {
+
+constexpr char kUsage[] = "usage: tcpbench [--size MiB] [--runs R] [--chunked] [--dll PATH]\n";
+
+std::optional<long> positiveNumber(const char* text, long limit) {
+  char* end = nullptr;
+  const long value = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || value < 1 || value > limit) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+std::optional<Options> parseOptions(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view name = argv[i];
+    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+    if (name == "--chunked") {
+      options.chunked = true;
+      continue;
+    }
+    if (!value || (name != "--size" && name != "--runs" && name != "--dll")) {
+      std::fputs(kUsage, stderr);
+      return std::nullopt;
+    }
+    ++i;
+    if (name == "--dll") {
+      options.dllPath = value;
+      continue;
+    }
+    const std::optional<long> number = positiveNumber(value, name == "--size" ? 4096 : 1000);
+    if (!number) {
+      std::fprintf(stderr, "tcpbench: %s needs a positive whole number, not \"%s\"\n", argv[i - 1], value);
+      return std::nullopt;
+    }
+    if (name == "--size") options.sizeMiB = static_cast<std::size_t>(*number);
+    else options.runs = static_cast<int>(*number);
+  }
+  return options;
+}
+
+}  // namespace tcpbench

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+namespace tcpbench {
+
+struct Options {
+  std::size_t sizeMiB = 256;
+  int runs = 5;
+  bool chunked = false;
+  std::string dllPath;  // empty: tcp.dll beside the program
+};
+
+// Reads --size N, --runs R, --dll PATH and --chunked; prints what is wrong and
+// returns nothing on a bad command line.
+std::optional<Options> parseOptions(int argc, char** argv);
+
+}  // namespace tcpbench

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace tcpbench {
+
+// The request both receivers send.
+std::string benchRequest();
+
+// A complete HTTP/1.1 response with a body of `bodySize` bytes, none of them
+// zero (so a host can compare what it reads up to the first zero byte).
+// Chunked: the body goes in 16 KiB chunks of the chunked coding; otherwise
+// it follows a Content-Length header.
+std::string benchResponse(std::size_t bodySize, bool chunked);
+
+}  // namespace tcpbench

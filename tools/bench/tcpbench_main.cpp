@@ -1,0 +1,118 @@
+// tcpbench: how fast tcp.dll, driven as a host drives it, receives one large
+// HTTP response from a loopback server, beside a raw window-message socket
+// loop receiving the same bytes in the same process. The two alternate, each
+// run is timed inside the program, and its last line sums the medians up.
+#include <winsock2.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <vector>
+
+#include "bench_options.h"
+#include "http_response.h"
+#include "loopback_server.h"
+#include "plugin_receiver.h"
+#include "raw_receiver.h"
+
+namespace tcpbench {
+
+namespace {
+
+constexpr double kMB = 1e6;
+constexpr std::size_t kMiB = 1024 * 1024;
+
+struct Series {
+  std::vector<double> speeds;  // MB/s
+  std::vector<double> peaks;   // MB
+};
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t middle = values.size() / 2;
+  return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+std::string programFolder() {
+  char path[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string folder(path, length);
+  return folder.substr(0, folder.find_last_of("\\/") + 1);
+}
+
+// Prints one run and adds it to its series; false when the bytes were wrong.
+bool record(const char* name, int run, const RunResult& result, std::size_t bodySize, Series& series) {
+  if (!result.failure.empty()) {
+    std::printf("run %d %-8s FAILED: %s\n", run, name, result.failure.c_str());
+    return false;
+  }
+  const double speed = static_cast<double>(bodySize) / result.seconds / kMB;
+  const double peak = static_cast<double>(result.peakAboveBaseline) / kMB;
+  series.speeds.push_back(speed);
+  series.peaks.push_back(peak);
+  std::printf("run %d %-8s %7.3f s %8.1f MB/s  peak +%6.1f MB (%.2f x body)  %zu reads  bytes match\n", run, name,
+              result.seconds, speed, peak, static_cast<double>(result.peakAboveBaseline) / bodySize, result.reads);
+  std::fflush(stdout);
+  return true;
+}
+
+int benchmark(const Options& options) {
+  const std::size_t bodySize = options.sizeMiB * kMiB;
+  const std::string dll = options.dllPath.empty() ? programFolder() + "tcp.dll" : options.dllPath;
+  const std::string request = benchRequest();
+  const std::string response = benchResponse(bodySize, options.chunked);
+  LoopbackServer server(response);
+  if (!server.listening()) {
+    std::fputs("tcpbench: the loopback server could not listen\n", stderr);
+    return 1;
+  }
+  std::printf("tcpbench: %zu MiB body, %s, %zu bytes on the wire, %d runs of each receiver alternating\n",
+              options.sizeMiB, options.chunked ? "chunked in 16 KiB chunks" : "plain with Content-Length",
+              response.size(), options.runs);
+  std::printf("speed: body bytes per second from request to close, MB = 10^6 bytes; peak: highest private "
+              "memory (PrivateUsage, or PagefileUsage where that is 0 as under Wine) during the run minus its value just "
+              "before\n");
+  Series plugin;
+  Series raw;
+  bool allMatched = true;
+  for (int run = 1; run <= options.runs; ++run) {
+    allMatched &= record("plug-in", run, receiveThroughPlugin(dll, server.port(), request, response), bodySize, plugin);
+    allMatched &= record("raw", run, receiveRaw(server.port(), request, response), bodySize, raw);
+  }
+  if (!allMatched) {
+    std::fputs("tcpbench: a run failed, no figures\n", stderr);
+    return 1;
+  }
+  const double pluginSpeed = median(plugin.speeds);
+  const double rawSpeed = median(raw.speeds);
+  const double highestPeak = *std::max_element(plugin.peaks.begin(), plugin.peaks.end());
+  std::printf("median plug-in %.1f MB/s, peak +%.1f MB; median raw %.1f MB/s, peak +%.1f MB\n", pluginSpeed,
+              median(plugin.peaks), rawSpeed, median(raw.peaks));
+  std::printf("highest plug-in peak +%.1f MB = %.2f x body; highest raw peak +%.1f MB\n", highestPeak,
+              highestPeak * kMB / bodySize, *std::max_element(raw.peaks.begin(), raw.peaks.end()));
+  std::printf("receive: plug-in %.0f MB/s, raw %.0f MB/s, ratio %.2f, peak plug-in %.0f MB for %zu MiB\n",
+              pluginSpeed, rawSpeed, pluginSpeed / rawSpeed, highestPeak, options.sizeMiB);
+  return 0;
+}
+
+}  // namespace
+
+}  // namespace tcpbench
+
+int main(int argc, char** argv) {
+  const std::optional<tcpbench::Options> options = tcpbench::parseOptions(argc, argv);
+  if (!options) return 2;
+  WSADATA data;
+  if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
+    std::fputs("tcpbench: WSAStartup failed\n", stderr);
+    return 1;
+  }
+  int status = 1;
+  try {
+    status = tcpbench::benchmark(*options);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "tcpbench: %s\n", error.what());
+  }
+  WSACleanup();
+  return status;
+}
