@@ -20,12 +20,18 @@ void HandleDisconnected(Session& session) { ReportEvent(session, kEventDisconnec
 // The host learns only that an error happened, not which.
 void HandleSocketError(Session& session) { ReportEvent(session, kEventSocketError, kErrorText); }
 
-// An arrival that cannot be stored (memory exhausted) leaves what came before
-// it as it was and ends the connection: nothing after it could be kept either.
+// Bytes that a read wrote straight into the room ReserveArrival gave are
+// already in place; others are copied in. An arrival that cannot be stored
+// (memory exhausted) leaves what came before it as it was and ends the
+// connection: nothing after it could be kept either.
 void HandleDataRead(Session& session, const char* bytes, std::int32_t count) {
   ReceivedResponse& response = session.response;
+  const std::size_t arrived = count > 0 ? static_cast<std::size_t>(count) : 0;
   try {
-    response.append(count > 0 ? std::string_view(bytes, static_cast<std::size_t>(count)) : std::string_view());
+    if (bytes && bytes == response.preparedRoom())
+      response.completeArrival(arrived);
+    else
+      response.append(std::string_view(bytes, arrived));
   } catch (const std::bad_alloc&) {
     HandleSocketError(session);
     if (TcpClient* client = session.client()) client->Disconnect();
@@ -40,6 +46,16 @@ void HandleDataRead(Session& session, const char* bytes, std::int32_t count) {
   HostNotification(session);
 }
 
+// Room at the end of the receive buffer for a read to land in; null (the
+// client's own buffer) when none can be had, which HandleDataRead then reports.
+char* ReserveArrival(Session& session, std::int32_t count) {
+  try {
+    return session.response.prepareArrival(static_cast<std::size_t>(count));
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
 std::unique_ptr<TcpClient> CreateConnectionClient(Session& session) {
   auto client = std::make_unique<TcpClient>(*session.platform.sockets, [&session](const std::string& text) {
     session.platform.windows->showMessageBox(session.applicationWindow, session.applicationCaption, text);
@@ -49,6 +65,7 @@ std::unique_ptr<TcpClient> CreateConnectionClient(Session& session) {
   client->OnConnect = [&session](TcpClient&) { HandleConnected(session); };
   client->OnDisconnect = [&session](TcpClient&) { HandleDisconnected(session); };
   client->OnError = [&session](TcpClient&, std::int32_t) { HandleSocketError(session); };
+  client->ReadInto = [&session](TcpClient&, std::int32_t count) { return ReserveArrival(session, count); };
   client->OnRead = [&session](TcpClient&, const char* buffer, std::int32_t, std::int32_t count) {
     HandleDataRead(session, buffer, count);
   };

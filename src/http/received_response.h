@@ -36,6 +36,23 @@ struct ReceivedResponse {
   // Appends an arrival and, while it is pending, reads the declared length
   // from every byte received so far.
   void append(std::string_view piece);
+
+  // An arrival received in place: room for count more bytes at the end of
+  // ReceiveBuffer for a read to write into, then completeArrival with how many
+  // it brought. Until then the room's bytes are undefined and nothing else may
+  // touch the response. Throws std::bad_alloc when no room can be had.
+  char* prepareArrival(std::size_t count);
+  void completeArrival(std::size_t count);
+  // The room prepareArrival gave and no arrival has completed yet; null when
+  // there is none.
+  const char* preparedRoom() const { return prepared_ ? ReceiveBuffer.data() + arrivalStart_ : nullptr; }
+
+ private:
+  void readDeclaredLength();
+  void reserveForDeclaredLength();
+
+  bool prepared_ = false;
+  std::size_t arrivalStart_ = 0;
 };
 
 }  // namespace tcp

@@ -55,16 +55,20 @@ void TcpClient::onReadable() { readAvailable(); }
 void TcpClient::onWritable() { sendQueued(); }
 
 // One read of what the platform says can be taken at once, at most the
-// buffer's size; returns whether it brought bytes. A failed read is reported
-// twice (by the receive and here) and still raises OnRead with its -1.
+// buffer's size, into the room ReadInto gives or else the client's buffer;
+// returns whether it brought bytes. A failed read is reported twice (by the
+// receive and here) and still raises OnRead with its -1.
 bool TcpClient::readAvailable() {
   std::lock_guard<std::recursive_mutex> lock(guard_);
   const SocketResult<std::uint32_t> readable = sockets_.bytesReadable(socket_);
   if (readable.error != 0 || readable.value == 0) return false;
   const auto wanted = static_cast<std::int32_t>(std::min<std::uint32_t>(readable.value, kBufferSize));
-  const SocketResult<std::int32_t> received = receive(buffer_.data(), wanted);
+  char* room = ReadInto ? ReadInto(*this, wanted) : nullptr;
+  const std::int32_t highestIndex = room ? wanted - 1 : static_cast<std::int32_t>(kBufferSize - 1);
+  if (!room) room = buffer_.data();
+  const SocketResult<std::int32_t> received = receive(room, wanted);
   CheckResult(received.error);
-  if (OnRead && !destroying_) OnRead(*this, buffer_.data(), static_cast<std::int32_t>(kBufferSize - 1), received.value);
+  if (OnRead && !destroying_) OnRead(*this, room, highestIndex, received.value);
   return received.value > 0;
 }
 

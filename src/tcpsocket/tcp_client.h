@@ -27,6 +27,9 @@ class TcpClient final : private SocketEventSink {
   using ErrorEvent = std::function<void(TcpClient&, std::int32_t code)>;
   // The buffer, its highest valid index and the count the read returned.
   using ReadEvent = std::function<void(TcpClient&, const char* buffer, std::int32_t highestIndex, std::int32_t count)>;
+  // Room for the count bytes a read is about to bring, or null to have them
+  // land in the client's own buffer.
+  using ReadTarget = std::function<char*(TcpClient&, std::int32_t count)>;
   // Shows the library's message box; used only for errors nobody handles.
   using ShowMessage = std::function<void(const std::string& text)>;
 
@@ -39,6 +42,10 @@ class TcpClient final : private SocketEventSink {
   Event OnDisconnect;
   ErrorEvent OnError;
   ReadEvent OnRead;
+  // Where reads land. With it, a read writes straight into the owner's
+  // storage and OnRead is given that room: the bytes are copied once, from
+  // the socket to where they stay.
+  ReadTarget ReadInto;
 
   void setPort(std::uint16_t port) { port_ = port; }
   // The port to connect to; while Connected, the connection's local port.

@@ -170,6 +170,27 @@ TEST_F(ConnectionTest, EventsBecomeCodesAndClicks) {
   EXPECT_EQ(session.response.ReceiveBuffer, "") << "sendc emptied what the close event brought";
 }
 
+TEST_F(ConnectionTest, ReadsLandStraightInTheReceiveBufferOnce) {
+  createClient();
+  connectNow();
+  send("GET / HTTP/1.1\r\n\r\n");
+  const std::string header = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n";
+  sockets.incoming = header;
+  sockets.deliver(SocketEvent::Read);
+  const char* const storage = session.response.ReceiveBuffer.data();
+  EXPECT_GE(session.response.ReceiveBuffer.capacity(), header.size() + 100000) << "room for the declared length";
+  for (char part : std::string("abcd")) {
+    const std::size_t before = session.response.ReceiveBuffer.size();
+    sockets.incoming = std::string(25000, part);
+    sockets.deliver(SocketEvent::Read);
+    EXPECT_EQ(sockets.lastReceiveTarget, session.response.ReceiveBuffer.data() + before);
+  }
+  EXPECT_EQ(session.response.ReceiveBuffer.data(), storage) << "never moved to a larger block";
+  EXPECT_EQ(session.response.ReceiveBuffer, header + std::string(25000, 'a') + std::string(25000, 'b') +
+                                                std::string(25000, 'c') + std::string(25000, 'd'));
+  EXPECT_EQ(session.response.preparedRoom(), nullptr);
+}
+
 TEST_F(ConnectionTest, BytesStillReadableAtTheCloseLandBeforeTheDisconnectIsReported) {
   createClient();
   connectNow();

@@ -73,6 +73,7 @@ SocketResult<std::int32_t> FakeSockets::send(SocketHandle socket, const char* by
 SocketResult<std::int32_t> FakeSockets::receive(SocketHandle, char* bytes, std::int32_t count) {
   ++receiveCalls;
   receiveCounts.push_back(count);
+  lastReceiveTarget = bytes;
   if (receiveError) return failed(receiveError);
   const std::size_t taken = std::min<std::size_t>(static_cast<std::size_t>(count), incoming.size());
   std::memcpy(bytes, incoming.data(), taken);

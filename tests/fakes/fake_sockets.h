@@ -60,6 +60,7 @@ class FakeSockets : public SocketSystem {
   int sendCalls = 0;
   int receiveCalls = 0;
   std::vector<int> receiveCounts;
+  const char* lastReceiveTarget = nullptr;
   SocketHandle current = kNoSocket;
   std::vector<SocketHandle> closed;
   int startups = 0;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 namespace tcp {
@@ -70,6 +71,29 @@ TEST(ReceivedResponse, ANewResponseEmptiesAllButTheHeaderLines) {
   EXPECT_EQ(response.HeaderText, "");
   EXPECT_EQ(response.DecodedBody, "");
   EXPECT_EQ(response.HeaderLines, std::vector<std::string>{"kept"});
+}
+
+TEST(ReceivedResponse, AnArrivalInPlaceKeepsWhatTheReadBrought) {
+  ReceivedResponse response;
+  response.startNew();
+  response.append("HTTP/1.1 200 OK\r\n");
+  struct Case {
+    std::size_t room, brought;
+  };
+  for (const Case& c : {Case{100, 40}, Case{10, 0}, Case{5, 5}}) {
+    const std::string before = response.ReceiveBuffer;
+    char* room = response.prepareArrival(c.room);
+    EXPECT_EQ(response.preparedRoom(), room);
+    std::memset(room, 'x', c.brought);
+    response.completeArrival(c.brought);
+    EXPECT_EQ(response.preparedRoom(), nullptr);
+    EXPECT_EQ(response.ReceiveBuffer, before + std::string(c.brought, 'x'));
+  }
+  response.prepareArrival(7);
+  response.append("\r\nContent-Length: 3\r\n");
+  EXPECT_EQ(response.ReceiveBuffer.substr(response.ReceiveBuffer.size() - 21), "\r\nContent-Length: 3\r\n")
+      << "an arrival copied in drops a room that was not used";
+  EXPECT_EQ(response.ResponseLength, 3);
 }
 
 TEST(ReceivedResponse, ANewResponseGivesBackTheStorageOfALargeOne) {
