@@ -277,7 +277,6 @@ class TableReporter : public benchmark::ConsoleReporter {
     std::printf("\ncommand time per byte as a multiple of memcpy's (processor time, median of %d runs)\n", kRepetitions);
     std::printf("%-20s %10s %10s %10s %14s\n", "", "1 MiB", "16 MiB", "128 MiB", "128 / 1 MiB");
     for (const Command& command : kCommands) {
-      if (command.run == Memcpy) continue;
       std::printf("%-20s", command.name);
       for (std::int64_t size : kSizes) std::printf(" %9.2fx", ratio(command.name, size));
       std::printf(" %13.2fx", median(command.name, kSizes.back()) / median(command.name, kSizes.front()));
