@@ -45,17 +45,36 @@ bool MaskMatch(std::string_view text, std::string_view mask, CodePages& codePage
   return WildcardMatch(UntilZero(codePages.lowerAnsi(text)), UntilZero(codePages.lowerAnsi(mask)));
 }
 
-// The mask is lower-cased once; each line is lower-cased for its own match.
+namespace {
+
+// When the lower-cased mask is a plain name followed by its only "*", a line
+// matches when its lower-cased start is that name: only that start needs
+// lowering. One byte more is lowered, so that a character of two bytes across
+// the end of the name is lowered whole, as it is in the whole line.
+bool startsWithLowered(std::string_view line, std::string_view lowerName, CodePages& codePages) {
+  if (line.size() < lowerName.size()) return false;
+  const std::string lowerStart = codePages.lowerAnsi(line.substr(0, lowerName.size() + 1));
+  return std::string_view(lowerStart).substr(0, lowerName.size()) == lowerName;
+}
+
+bool isPlainName(std::string_view text) { return text.find_first_of("*?") == std::string_view::npos; }
+
+}  // namespace
+
+// The mask is lower-cased once; each line is lower-cased for its own match,
+// or only as far as the name reaches.
 std::string HeaderLinesNamed(const std::vector<std::string>& lines, std::string_view name, CodePages& codePages) {
   std::string mask(name);
   mask += '*';
   const std::string lowerMask = codePages.lowerAnsi(mask);
   const std::string_view maskText = UntilZero(lowerMask);
+  const bool prefixOnly = !maskText.empty() && maskText.back() == '*' && isPlainName(maskText.substr(0, maskText.size() - 1));
   std::string result;
   for (const std::string& line : lines) {
     if (line.empty()) continue;
-    const std::string lower = codePages.lowerAnsi(line);
-    if (WildcardMatch(UntilZero(lower), maskText)) result += line;
+    const bool match = prefixOnly ? startsWithLowered(line, maskText.substr(0, maskText.size() - 1), codePages)
+                                  : WildcardMatch(UntilZero(codePages.lowerAnsi(line)), maskText);
+    if (match) result += line;
   }
   return result;
 }

@@ -1,5 +1,8 @@
 #include "textconv/utf8_codec.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace tcp {
 namespace {
 
@@ -24,56 +27,80 @@ char32_t fourByteCodePoint(std::string_view bytes, std::size_t index) {
   return codePoint >= 0x10000 && codePoint <= 0x10FFFF ? codePoint : 0;
 }
 
-void appendSurrogatePair(std::u16string& units, char32_t codePoint) {
-  const char32_t offset = codePoint - 0x10000;
-  units += static_cast<char16_t>(0xD800 + (offset >> 10));
-  units += static_cast<char16_t>(0xDC00 + (offset & 0x3FF));
+// Whether eight bytes, or four units, are all ASCII: one test of a word.
+bool allAscii(std::string_view eight) {
+  std::uint64_t word;
+  std::memcpy(&word, eight.data(), sizeof word);
+  return (word & 0x8080808080808080) == 0;
+}
+
+bool allAscii(std::u16string_view four) {
+  std::uint64_t word;
+  std::memcpy(&word, four.data(), sizeof word);
+  return (word & 0xFF80FF80FF80FF80) == 0;
 }
 
 }  // namespace
 
+// Runs of ASCII, the bulk of most texts, are taken eight bytes or four units
+// at a time; the rest one character at a time.
 std::string EncodeUtf8(std::u16string_view units) {
-  std::string bytes;
-  bytes.reserve(units.size() * 2);
-  for (char16_t unit : units) {
+  std::size_t size = units.size();
+  for (char16_t unit : units) size += (unit >= 0x80) + (unit >= 0x800);
+  std::string bytes(size, '\0');
+  char* out = bytes.data();
+  for (std::size_t i = 0; i < units.size();) {
+    if (units.size() - i >= 4 && allAscii(units.substr(i, 4))) {
+      for (std::size_t j = 0; j < 4; ++j) *out++ = static_cast<char>(units[i + j]);
+      i += 4;
+      continue;
+    }
+    const char16_t unit = units[i++];
     if (unit < 0x80) {
-      bytes += static_cast<char>(unit);
+      *out++ = static_cast<char>(unit);
     } else if (unit < 0x800) {
-      bytes += static_cast<char>(0xC0 + (unit >> 6));
-      bytes += static_cast<char>(0x80 + (unit & 0x3F));
+      *out++ = static_cast<char>(0xC0 + (unit >> 6));
+      *out++ = static_cast<char>(0x80 + (unit & 0x3F));
     } else {
-      bytes += static_cast<char>(0xE0 + (unit >> 12));
-      bytes += static_cast<char>(0x80 + ((unit >> 6) & 0x3F));
-      bytes += static_cast<char>(0x80 + (unit & 0x3F));
+      *out++ = static_cast<char>(0xE0 + (unit >> 12));
+      *out++ = static_cast<char>(0x80 + ((unit >> 6) & 0x3F));
+      *out++ = static_cast<char>(0x80 + (unit & 0x3F));
     }
   }
   return bytes;
 }
 
 std::optional<std::u16string> DecodeUtf8(std::string_view bytes) {
-  std::u16string units;
-  units.reserve(bytes.size());
+  // Never more units than bytes; the surplus is cut off at the end.
+  std::u16string units(bytes.size(), u'\0');
+  char16_t* out = units.data();
   std::size_t i = 0;
   while (i < bytes.size()) {
     const unsigned char lead = byteAt(bytes, i);
-    if (lead < 0x80) {
-      units += static_cast<char16_t>(lead);
+    if (bytes.size() - i >= 8 && allAscii(bytes.substr(i, 8))) {
+      for (std::size_t j = 0; j < 8; ++j) *out++ = byteAt(bytes, i + j);
+      i += 8;
+    } else if (lead < 0x80) {
+      *out++ = lead;
       i += 1;
     } else if (const char32_t codePoint = fourByteCodePoint(bytes, i)) {
-      appendSurrogatePair(units, codePoint);
+      const char32_t offset = codePoint - 0x10000;
+      *out++ = static_cast<char16_t>(0xD800 + (offset >> 10));
+      *out++ = static_cast<char16_t>(0xDC00 + (offset & 0x3FF));
       i += 4;
     } else if ((lead & 0x20) == 0) {
       if (i + 1 >= bytes.size() || !isContinuation(byteAt(bytes, i + 1))) return std::nullopt;
-      units += static_cast<char16_t>(((lead & 0x1F) << 6) | (byteAt(bytes, i + 1) & 0x3F));
+      *out++ = static_cast<char16_t>(((lead & 0x1F) << 6) | (byteAt(bytes, i + 1) & 0x3F));
       i += 2;
     } else {
       if (i + 2 >= bytes.size() || !isContinuation(byteAt(bytes, i + 1)) || !isContinuation(byteAt(bytes, i + 2)))
         return std::nullopt;
-      units += static_cast<char16_t>(((lead & 0x0F) << 12) | ((byteAt(bytes, i + 1) & 0x3F) << 6) |
+      *out++ = static_cast<char16_t>(((lead & 0x0F) << 12) | ((byteAt(bytes, i + 1) & 0x3F) << 6) |
                                      (byteAt(bytes, i + 2) & 0x3F));
       i += 3;
     }
   }
+  units.resize(static_cast<std::size_t>(out - units.data()));
   return units;
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,29 @@ TEST(HeaderLinesNamed, TakesTheLinesThatBeginWithTheName) {
   };
   for (const auto& [name, found] : cases) EXPECT_EQ(HeaderLinesNamed(lines, name, codePages), found) << name;
   EXPECT_EQ(HeaderLinesNamed({}, "", codePages), "");
+}
+
+// Lines lowered only as far as the name reaches take what the whole-line
+// match takes: random lines and names of Latin and Cyrillic letters in both
+// cases, zero bytes and wildcards among them.
+TEST(HeaderLinesNamed, AgreesWithTheMaskMatchOfEachLine) {
+  std::mt19937 random(20261211);
+  const std::string alphabet = "aAbB\xA8\xB8\xCF\xEF\0*?"s;
+  const auto randomText = [&](std::size_t maxLength, std::size_t letters) {
+    std::string text(random() % (maxLength + 1), 'a');
+    for (char& c : text) c = alphabet[random() % letters];
+    return text;
+  };
+  fakes::FakeCodePages codePages;
+  for (int round = 0; round < 3000; ++round) {
+    Lines lines(random() % 6);
+    for (std::string& line : lines) line = randomText(8, 9);
+    const std::string name = randomText(4, round % 2 == 0 ? 8 : alphabet.size());
+    std::string expected;
+    for (const std::string& line : lines)
+      if (MaskMatch(line, name + "*", codePages)) expected += line;
+    ASSERT_EQ(HeaderLinesNamed(lines, name, codePages), expected) << name;
+  }
 }
 
 }  // namespace

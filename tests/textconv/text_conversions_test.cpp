@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "fake_code_pages.h"
 #include "textconv/utf8_codec.h"
@@ -46,6 +49,33 @@ TEST(EncodeUtf8, WritesEachUnitByItself) {
   EXPECT_EQ(EncodeUtf8(u"A\u041F\u20AC"), "A\xD0\x9F\xE2\x82\xAC");
   EXPECT_EQ(EncodeUtf8(u"\0"s), "\0"s);
   EXPECT_EQ(EncodeUtf8(u"\U0001F600"), "\xED\xA0\xBD\xED\xB8\x80");
+}
+
+// Units of every encoded length, ASCII runs long and short between them, so
+// that runs taken eight bytes at a time meet multi-byte sequences at every
+// offset; each text is decoded whole and cut at every byte.
+TEST(Utf8Codec, DecodesWhatItEncodedWholeAndCutAtEveryByte) {
+  std::mt19937 random(20261212);
+  const char16_t kinds[] = {u'a', u'\0', 0x7F, 0x80, 0x41F, 0x7FF, 0x800, 0x20AC, 0xD83D, 0xFFFF};
+  for (int round = 0; round < 2000; ++round) {
+    std::u16string units;
+    std::vector<std::size_t> ends;  // where each unit's bytes end
+    std::string bytes;
+    for (std::size_t n = random() % 40; n > 0; --n) {
+      const char16_t unit = random() % 3 == 0 ? kinds[random() % std::size(kinds)] : u'x';
+      units += unit;
+      bytes += EncodeUtf8(std::u16string(1, unit));
+      ends.push_back(bytes.size());
+    }
+    ASSERT_EQ(EncodeUtf8(units), bytes);
+    for (std::size_t cut = 0; cut <= bytes.size(); ++cut) {
+      const std::size_t whole = std::upper_bound(ends.begin(), ends.end(), cut) - ends.begin();
+      const bool atBoundary = cut == 0 || (whole > 0 && ends[whole - 1] == cut);
+      const std::optional<std::u16string> expected =
+          atBoundary ? std::optional<std::u16string>(units.substr(0, whole)) : std::nullopt;
+      ASSERT_EQ(DecodeUtf8(std::string_view(bytes).substr(0, cut)), expected) << round << " cut at " << cut;
+    }
+  }
 }
 
 class TextConversions : public ::testing::Test {

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+#include <vector>
+
+namespace tcp {
+
+// Finds one marker (at least one byte) in texts, again and again if need be.
+// It skips through the text eight candidate starts at a time, keeping those
+// whose first and last bytes match, and compares the marker there. Texts built
+// to defeat that skip (each candidate costing the whole marker, as "aaa…"
+// against "aaa…ab") would make it quadratic; once the compares outrun a
+// multiple of the bytes passed, this search and all later ones go over to
+// Knuth-Morris-Pratt, linear whatever the text and the marker.
+class MarkerSearch {
+ public:
+  explicit MarkerSearch(std::string_view marker) : marker_(marker) {}
+
+  // Index of the first occurrence lying wholly in text at or after from, or npos.
+  std::size_t next(std::string_view text, std::size_t from);
+
+  // Whether the searches have gone over to Knuth-Morris-Pratt.
+  bool linear() const { return linear_; }
+
+  // For each prefix of the marker, the length of its longest proper prefix
+  // that is also its suffix: the fallback table of Knuth-Morris-Pratt.
+  const std::vector<std::size_t>& borders();
+
+ private:
+  std::size_t nextCandidate(std::string_view text, std::size_t from) const;
+  std::size_t searchLinear(std::string_view text, std::size_t from);
+
+  std::string_view marker_;
+  std::vector<std::size_t> borders_;
+  std::size_t passed_ = 0;
+  std::size_t compared_ = 0;
+  bool linear_ = false;
+};
+
+}  // namespace tcp
