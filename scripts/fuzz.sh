@@ -7,7 +7,7 @@
 #   scripts/fuzz.sh                 every target, 10 s each
 #   scripts/fuzz.sh -t 3600 NAME... the named targets for an hour each (a long
 #                                   run; what it finds joins build/fuzz/corpus/NAME)
-#   FUZZ_JOBS=2 scripts/fuzz.sh -t 3600   two fuzzing processes per target
+#   FUZZ_JOBS=2 scripts/fuzz.sh -t 3600   two fuzzing processes per target (-fork)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -34,7 +34,9 @@ for name in "${targets[@]}"; do
   work=build/fuzz/corpus/$name
   mkdir -p "$work"
   started=$(date +%s%N)
-  build/fuzz/tests/fuzz/fuzz_$name -max_total_time="$seconds" -jobs="${FUZZ_JOBS:-1}" -workers="${FUZZ_JOBS:-1}" \
+  parallel=()
+  [ "${FUZZ_JOBS:-1}" -gt 1 ] && parallel=(-fork="$FUZZ_JOBS")
+  build/fuzz/tests/fuzz/fuzz_$name -max_total_time="$seconds" "${parallel[@]}" \
     -artifact_prefix="build/fuzz/artifacts/$name-" -print_final_stats=1 \
     "$work" "tests/fuzz/corpus/$name" >"build/fuzz/$name.log" 2>&1
   status=$?
