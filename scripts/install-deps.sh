@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake make g++ libgtest-dev libbenchmark-dev
+  cmake make g++ libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   wine64 xvfb xauth locales
   qemu-system-x86 qemu-utils e2fsprogs debootstrap

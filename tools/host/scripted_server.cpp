@@ -12,6 +12,12 @@ ServerStep readUntil(std::string marker) { return {ServerStep::Kind::ReadUntil, 
 ServerStep readBytes(std::size_t count) { return {ServerStep::Kind::ReadBytes, {}, count}; }
 ServerStep closeGracefully() { return {ServerStep::Kind::Close, {}, 0}; }
 ServerStep resetConnection() { return {ServerStep::Kind::Reset, {}, 0}; }
+ServerStep dripBytes(std::string bytes, std::size_t milliseconds) {
+  return {ServerStep::Kind::Drip, std::move(bytes), 0, milliseconds};
+}
+ServerStep streamRepeated(std::string block, std::size_t times) {
+  return {ServerStep::Kind::Stream, std::move(block), 0, times};
+}
 
 namespace {
 
@@ -89,6 +95,7 @@ void ScriptedServer::serve(std::uintptr_t handle) {
   const SOCKET connection = static_cast<SOCKET>(handle);
   const DWORD timeout = static_cast<DWORD>(timeoutMs_);
   setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+  setsockopt(connection, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
   bool open = true;
   std::string pending;
   char buffer[65536];
@@ -104,6 +111,15 @@ void ScriptedServer::serve(std::uintptr_t handle) {
     switch (step.kind) {
       case ServerStep::Kind::Send:
         open = sendAll(connection, step.bytes);
+        break;
+      case ServerStep::Kind::Drip:
+        for (std::size_t i = 0; open && i < step.bytes.size(); ++i) {
+          open = sendAll(connection, step.bytes.substr(i, 1));
+          Sleep(static_cast<DWORD>(step.times));
+        }
+        break;
+      case ServerStep::Kind::Stream:
+        for (std::size_t i = 0; open && i < step.times; ++i) open = sendAll(connection, step.bytes);
         break;
       case ServerStep::Kind::Pause:
         Sleep(static_cast<DWORD>(step.count));

@@ -10,10 +10,11 @@ namespace tcphost {
 
 // One step of what a test server does with a connection.
 struct ServerStep {
-  enum class Kind { Send, Pause, ReadUntil, ReadBytes, Close, Reset };
+  enum class Kind { Send, Pause, ReadUntil, ReadBytes, Close, Reset, Drip, Stream };
   Kind kind;
   std::string bytes;       // Send: what to send; ReadUntil: the marker
   std::size_t count = 0;   // ReadBytes: how many; Pause: milliseconds
+  std::size_t times = 0;   // Drip: milliseconds between bytes; Stream: repetitions
 };
 
 ServerStep sendBytes(std::string bytes);
@@ -22,6 +23,11 @@ ServerStep readUntil(std::string marker);
 ServerStep readBytes(std::size_t count);
 ServerStep closeGracefully();
 ServerStep resetConnection();
+// Sends bytes one at a time, with a pause of the given milliseconds after each.
+ServerStep dripBytes(std::string bytes, std::size_t milliseconds);
+// Sends block the given number of times without holding more than one copy,
+// ending the step early when the peer no longer takes data.
+ServerStep streamRepeated(std::string block, std::size_t times);
 
 // A server on 127.0.0.1 at a port the system picks, run on a thread of its
 // own: it accepts up to `connections` connections one after the other and
