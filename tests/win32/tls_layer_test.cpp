@@ -71,7 +71,7 @@ bool sendAll(SOCKET socket, std::string& bytes) {
 }
 
 // Connects to the listener, handshakes, sends the request for path once open,
-// and reads until the channel is closed or failed (or 20 s have passed).
+// and reads until the channel is closed or failed (or 60 s have passed).
 Fetched fetch(tcp::TlsSystem& tls, const std::string& listener, const std::string& serverName, bool verify,
               const std::string& path) {
   Fetched result;
@@ -98,7 +98,7 @@ Fetched fetch(tcp::TlsSystem& tls, const std::string& listener, const std::strin
   channel.start(out);
   bool requested = false;
   std::string buffer(65536, '\0');
-  while (std::chrono::steady_clock::now() - started < std::chrono::seconds(20)) {
+  while (std::chrono::steady_clock::now() - started < std::chrono::seconds(60)) {
     if (channel.state() == State::Open && !requested) {
       channel.send("GET " + path + " HTTP/1.1\r\nHost: " + serverName + "\r\n\r\n", out);
       requested = true;
