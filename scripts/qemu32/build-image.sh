@@ -3,7 +3,9 @@
 # cache already holds one built by this recipe: a Debian bookworm amd64 root
 # whose kernel runs 32-bit programs, with 32-bit Wine (the i386 architecture
 # is added inside that root only), Xvfb, the ru_RU.UTF-8 locale and a Wine
-# prefix created once here, in a first boot of the machine.
+# prefix created once here, in a first boot of the machine. Wine's Schannel
+# loads GnuTLS at run time (a recommend, so named here); Python runs the TLS
+# test server.
 set -euo pipefail
 . "$(dirname "$0")/machine.sh"
 
@@ -87,7 +89,7 @@ printf '%s\n' virtio_pci virtio_blk ext4 9p 9pnet_virtio >"$root/etc/initramfs-t
 chroot "$root" dpkg --add-architecture i386
 timeout --foreground 300 chroot "$root" apt-get update -q >"$work/apt.log" 2>&1 &&
   timeout --foreground 900 chroot "$root" apt-get install -y -q --no-install-recommends \
-    linux-image-amd64 initramfs-tools wine wine32:i386 xvfb xauth locales >>"$work/apt.log" 2>&1 ||
+    linux-image-amd64 initramfs-tools wine wine32:i386 xvfb xauth locales libgnutls30:i386 python3 >>"$work/apt.log" 2>&1 ||
   { tail -20 "$work/apt.log"; fail "installing the guest's packages failed (log: $work/apt.log)"; }
 sed -i 's/^# *ru_RU.UTF-8 UTF-8/ru_RU.UTF-8 UTF-8/' "$root/etc/locale.gen"
 chroot "$root" locale-gen >/dev/null

@@ -2,8 +2,9 @@
 # run-tests.sh TEST_DIR PROGRAM_LIST RESULTS_DIR
 # Runs the Windows test programs named in PROGRAM_LIST (one name a line; built
 # for i686 into TEST_DIR, with tcp.dll beside them) under 32-bit Wine in the
-# emulated machine, all in one boot, and leaves NAME.out (what the program
-# printed) and NAME.status (its exit status) in RESULTS_DIR for each.
+# emulated machine, all in one boot, with the TLS test server running there,
+# and leaves NAME.out (what the program printed) and NAME.status (its exit
+# status) in RESULTS_DIR for each.
 # Fails only when the machine could not be built or booted or ran nothing;
 # report.sh then tells each program's own verdict.
 set -uo pipefail
@@ -38,6 +39,7 @@ while read -r name; do
   fi
 done <"$program_list"
 [ -s "$share/programs" ] || fail "no test program to run in $test_dir"
+cp -r "$QEMU32_DIR/../../tests/tls" "$share/tls" || fail "the TLS test server's files are missing"
 
 cat >"$share/job.sh" <<JOB
 . /mnt/share/guest-wine.sh
@@ -45,6 +47,15 @@ cat >"$share/job.sh" <<JOB
 mkdir -p /root/run /mnt/share/results
 cp /mnt/share/bin/* /root/run/
 cd /root/run
+# The TLS test server writes its ports and the test CA beside the programs.
+cp -r /mnt/share/tls /root/tls
+python3 /root/tls/tls_server.py /root/tls/certs /root/run --lifetime $machine_seconds >/root/tls/server.log 2>&1 &
+tenths=0
+while [ ! -f /root/run/tls-server.ports ] && [ "\$tenths" -lt 600 ]; do
+  sleep 0.1
+  tenths=\$((tenths + 1))
+done
+[ -f /root/run/tls-server.ports ] || { echo "guest: the TLS test server did not start"; cat /root/tls/server.log; }
 while read -r name; do
   started=\$(date +%s)
   timeout -k 10 $program_seconds wine "\$name.exe" </dev/null >"/mnt/share/results/\$name.out" 2>&1

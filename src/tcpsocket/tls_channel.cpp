@@ -1,0 +1,169 @@
+#include "tcpsocket/tls_channel.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace tcp {
+
+TlsChannel::TlsChannel(TlsSystem& system, std::string serverName, bool verify)
+    : system_(system), serverName_(std::move(serverName)), verify_(verify) {}
+
+void TlsChannel::start(TlsOutput& out) {
+  if (state_ != State::Idle) return;
+  TlsCode code = 0;
+  session_ = system_.open(serverName_, code);
+  if (!session_) {
+    fail(code ? code : kTlsIllegalMessage);
+    return;
+  }
+  state_ = State::Handshaking;
+  process(out);
+}
+
+void TlsChannel::receive(std::string_view ciphertext, TlsOutput& out) {
+  if (state_ != State::Handshaking && state_ != State::Open && state_ != State::Renegotiating) return;
+  received_.append(ciphertext);
+  process(out);
+  if (offset_ == received_.size()) {
+    received_.clear();
+  } else if (offset_ > 0) {
+    received_.erase(0, offset_);
+  }
+  offset_ = 0;
+  // A peer that never completes a record must not make us hold its bytes forever.
+  if (received_.size() > kMaxPendingBytes) fail(kTlsIllegalMessage);
+}
+
+void TlsChannel::endOfStream(TlsOutput&) {
+  switch (state_) {
+    case State::Idle:
+    case State::Handshaking:
+      // A peer that does not speak TLS (plain HTTP answering the ClientHello)
+      // ends here: its bytes never made a whole handshake message.
+      fail(kTlsIncompleteMessage);
+      break;
+    case State::Open:
+    case State::Renegotiating:
+      state_ = State::Closed;
+      received_.clear();
+      offset_ = 0;
+      break;
+    case State::Closed:
+    case State::Failed:
+      break;
+  }
+}
+
+void TlsChannel::send(std::string_view plaintext, TlsOutput& out) {
+  switch (state_) {
+    case State::Open:
+      if (const TlsCode code = session_->encrypt(plaintext, out.toSend)) fail(code);
+      break;
+    case State::Idle:
+    case State::Handshaking:
+    case State::Renegotiating:
+      heldPlaintext_.append(plaintext);
+      break;
+    case State::Closed:
+    case State::Failed:
+      break;
+  }
+}
+
+void TlsChannel::close(TlsOutput& out) {
+  if (state_ == State::Open || state_ == State::Renegotiating) out.toSend += session_->closeNotify();
+  if (state_ != State::Failed) state_ = State::Closed;
+  received_.clear();
+  offset_ = 0;
+  heldPlaintext_.clear();
+}
+
+std::string TlsChannel::connectionInfo() const { return session_ ? session_->connectionInfo() : std::string(); }
+
+void TlsChannel::process(TlsOutput& out) {
+  for (;;) {
+    bool goOn = false;
+    if (state_ == State::Handshaking || state_ == State::Renegotiating) {
+      goOn = handshakeStep(out);
+    } else if (state_ == State::Open) {
+      goOn = decryptStep(out);
+    }
+    if (!goOn) return;
+  }
+}
+
+bool TlsChannel::handshakeStep(TlsOutput& out) {
+  TlsHandshakeStep step = session_->handshake(pending());
+  out.toSend += step.toSend;
+  consume(step.consumed);
+  switch (step.status) {
+    case TlsHandshakeStep::Status::Continue:
+      // A step that neither consumed nor answered waits for more bytes.
+      return (step.consumed > 0 || !step.toSend.empty()) && !pending().empty();
+    case TlsHandshakeStep::Status::Incomplete:
+      return false;
+    case TlsHandshakeStep::Status::Done:
+      finishHandshake(out);
+      return true;
+    case TlsHandshakeStep::Status::Failed:
+      fail(step.error ? step.error : kTlsIllegalMessage);
+      return false;
+  }
+  return false;
+}
+
+void TlsChannel::finishHandshake(TlsOutput& out) {
+  if (state_ == State::Handshaking) {
+    if (verify_) {
+      if (const TlsCode code = session_->verifyPeer()) {
+        fail(code);
+        return;
+      }
+    }
+    out.opened = true;
+  }
+  state_ = State::Open;
+  if (!heldPlaintext_.empty()) {
+    const std::string held = std::exchange(heldPlaintext_, std::string());
+    send(held, out);
+  }
+}
+
+bool TlsChannel::decryptStep(TlsOutput& out) {
+  if (pending().empty()) return false;
+  const TlsDecryptStep step = session_->decrypt(pending(), out.plaintext);
+  consume(step.consumed);
+  switch (step.status) {
+    case TlsDecryptStep::Status::Data:
+      return step.consumed > 0;
+    case TlsDecryptStep::Status::Incomplete:
+      return false;
+    case TlsDecryptStep::Status::Closed:
+      state_ = State::Closed;
+      offset_ = received_.size();
+      return false;
+    case TlsDecryptStep::Status::Renegotiate:
+      // The rest of the input goes to the handshake, even when it is empty:
+      // the session may have something to answer already.
+      state_ = State::Renegotiating;
+      return true;
+    case TlsDecryptStep::Status::Failed:
+      fail(step.error ? step.error : kTlsIllegalMessage);
+      return false;
+  }
+  return false;
+}
+
+void TlsChannel::consume(std::size_t count) { offset_ += std::min(count, received_.size() - offset_); }
+
+void TlsChannel::fail(TlsCode code) {
+  state_ = State::Failed;
+  error_ = code;
+  received_.clear();
+  offset_ = 0;
+  heldPlaintext_.clear();
+}
+
+std::span<char> TlsChannel::pending() { return std::span<char>(received_).subspan(offset_); }
+
+}  // namespace tcp

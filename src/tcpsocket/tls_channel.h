@@ -1,0 +1,89 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "platform/tls.h"
+
+namespace tcp {
+
+// Codes the channel reports on its own.
+inline constexpr TlsCode kTlsIncompleteMessage = 0x80090318;  // SEC_E_INCOMPLETE_MESSAGE
+inline constexpr TlsCode kTlsIllegalMessage = 0x80090326;     // SEC_E_ILLEGAL_MESSAGE
+
+// The name of a TLS or certificate code (for example "CERT_E_UNTRUSTEDROOT");
+// "0x" and eight hex digits for codes not listed.
+std::string TlsErrorName(TlsCode code);
+
+// What one call of the channel produced, appended to what the caller holds.
+struct TlsOutput {
+  std::string toSend;     // records for the peer, in order
+  std::string plaintext;  // application data from the peer, in order
+  bool opened = false;    // the first handshake (and the check, when asked) succeeded in this call
+};
+
+// TLS between a byte stream and its user: takes the ciphertext the socket
+// received, hands up the plaintext, and turns plaintext into records. Its own
+// buffer of received bytes is the truth; the session only ever sees views of it.
+class TlsChannel {
+ public:
+  enum class State {
+    Idle,           // nothing sent yet; start() begins the handshake
+    Handshaking,    // the ClientHello went out; handshake messages are exchanged until the session is done
+    Open,           // the handshake (and the check, when asked) succeeded: records carry data both ways
+    Renegotiating,  // the peer sent handshake messages while open; plaintext to send waits until they are done
+    Closed,         // the peer's close_notify or FIN arrived after the handshake, or close() was called
+    Failed,         // the handshake, the check or a record failed; error() says why
+  };
+
+  // verify: check the peer's certificate and name once the handshake is done.
+  TlsChannel(TlsSystem& system, std::string serverName, bool verify);
+
+  // Opens the session and appends the ClientHello to out.toSend.
+  void start(TlsOutput& out);
+  // Takes bytes received from the peer.
+  void receive(std::string_view ciphertext, TlsOutput& out);
+  // The peer ended the stream (FIN): a failure while handshaking, else Closed.
+  void endOfStream(TlsOutput& out);
+  // Appends the records for plaintext to out.toSend (held back while renegotiating).
+  void send(std::string_view plaintext, TlsOutput& out);
+  // Appends the close_notify alert to out.toSend when open, and closes.
+  void close(TlsOutput& out);
+
+  State state() const { return state_; }
+  // Why the channel failed; 0 unless Failed.
+  TlsCode error() const { return error_; }
+  // The negotiated protocol and cipher suite, once a session exists.
+  std::string connectionInfo() const;
+
+  // Received bytes not yet taken apart are bounded: no record or handshake
+  // flight needs more.
+  static constexpr std::size_t kMaxPendingBytes = 1 << 18;
+
+ private:
+  // Runs steps while they make progress; each returns whether to go on.
+  void process(TlsOutput& out);
+  bool handshakeStep(TlsOutput& out);
+  bool decryptStep(TlsOutput& out);
+  void finishHandshake(TlsOutput& out);
+  void consume(std::size_t count);
+  void fail(TlsCode code);
+  std::span<char> pending();
+
+  TlsSystem& system_;
+  std::string serverName_;
+  bool verify_;
+  std::unique_ptr<TlsSession> session_;
+  State state_ = State::Idle;
+  TlsCode error_ = 0;
+  // Received bytes; those before offset_ are consumed. The consumed front is
+  // dropped once per receive, so each byte moves at most once.
+  std::string received_;
+  std::size_t offset_ = 0;
+  std::string heldPlaintext_;
+};
+
+}  // namespace tcp

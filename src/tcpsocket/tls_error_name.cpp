@@ -1,0 +1,114 @@
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <iterator>
+
+#include "tcpsocket/tls_channel.h"
+
+namespace tcp {
+namespace {
+
+struct CodeName {
+  TlsCode code;
+  const char* name;
+};
+
+// Sorted by code: the security layer's, the certificate store's and the
+// certificate check's reasons a TLS connection can fail with.
+constexpr CodeName kTlsCodeNames[] = {
+    {0x00090312, "SEC_I_CONTINUE_NEEDED"},
+    {0x00090317, "SEC_I_CONTEXT_EXPIRED"},
+    {0x00090320, "SEC_I_INCOMPLETE_CREDENTIALS"},
+    {0x00090321, "SEC_I_RENEGOTIATE"},
+    {0x80004005, "E_FAIL"},
+    {0x8007000D, "ERROR_INVALID_DATA"},
+    {0x8007000E, "E_OUTOFMEMORY"},
+    {0x80070057, "E_INVALIDARG"},
+    {0x80090300, "SEC_E_INSUFFICIENT_MEMORY"},
+    {0x80090301, "SEC_E_INVALID_HANDLE"},
+    {0x80090302, "SEC_E_UNSUPPORTED_FUNCTION"},
+    {0x80090303, "SEC_E_TARGET_UNKNOWN"},
+    {0x80090304, "SEC_E_INTERNAL_ERROR"},
+    {0x80090305, "SEC_E_SECPKG_NOT_FOUND"},
+    {0x80090306, "SEC_E_NOT_OWNER"},
+    {0x80090308, "SEC_E_INVALID_TOKEN"},
+    {0x80090309, "SEC_E_CANNOT_PACK"},
+    {0x8009030A, "SEC_E_QOP_NOT_SUPPORTED"},
+    {0x8009030C, "SEC_E_LOGON_DENIED"},
+    {0x8009030D, "SEC_E_UNKNOWN_CREDENTIALS"},
+    {0x8009030E, "SEC_E_NO_CREDENTIALS"},
+    {0x8009030F, "SEC_E_MESSAGE_ALTERED"},
+    {0x80090310, "SEC_E_OUT_OF_SEQUENCE"},
+    {0x80090311, "SEC_E_NO_AUTHENTICATING_AUTHORITY"},
+    {0x80090316, "SEC_E_BAD_PKGID"},
+    {0x80090317, "SEC_E_CONTEXT_EXPIRED"},
+    {0x80090318, "SEC_E_INCOMPLETE_MESSAGE"},
+    {0x80090320, "SEC_E_INCOMPLETE_CREDENTIALS"},
+    {0x80090321, "SEC_E_BUFFER_TOO_SMALL"},
+    {0x80090322, "SEC_E_WRONG_PRINCIPAL"},
+    {0x80090324, "SEC_E_TIME_SKEW"},
+    {0x80090325, "SEC_E_UNTRUSTED_ROOT"},
+    {0x80090326, "SEC_E_ILLEGAL_MESSAGE"},
+    {0x80090327, "SEC_E_CERT_UNKNOWN"},
+    {0x80090328, "SEC_E_CERT_EXPIRED"},
+    {0x80090329, "SEC_E_ENCRYPT_FAILURE"},
+    {0x80090330, "SEC_E_DECRYPT_FAILURE"},
+    {0x80090331, "SEC_E_ALGORITHM_MISMATCH"},
+    {0x80090332, "SEC_E_SECURITY_QOS_FAILED"},
+    {0x80090333, "SEC_E_UNFINISHED_CONTEXT_DELETED"},
+    {0x80090336, "SEC_E_WRONG_CREDENTIAL_HANDLE"},
+    {0x80090337, "SEC_E_CRYPTO_SYSTEM_INVALID"},
+    {0x8009033A, "SEC_E_STRONG_CRYPTO_NOT_SUPPORTED"},
+    {0x8009033F, "SEC_E_SHUTDOWN_IN_PROGRESS"},
+    {0x80090349, "SEC_E_CERT_WRONG_USAGE"},
+    {0x80090350, "SEC_E_DOWNGRADE_DETECTED"},
+    {0x80090352, "SEC_E_ISSUING_CA_UNTRUSTED"},
+    {0x8009035D, "SEC_E_INVALID_PARAMETER"},
+    {0x80090361, "SEC_E_NO_CONTEXT"},
+    {0x80090367, "SEC_E_APPLICATION_PROTOCOL_MISMATCH"},
+    {0x80092002, "CRYPT_E_BAD_ENCODE"},
+    {0x80092004, "CRYPT_E_NOT_FOUND"},
+    {0x80092005, "CRYPT_E_EXISTS"},
+    {0x80092009, "CRYPT_E_NO_MATCH"},
+    {0x80092010, "CRYPT_E_REVOKED"},
+    {0x80092012, "CRYPT_E_NO_REVOCATION_CHECK"},
+    {0x80092013, "CRYPT_E_REVOCATION_OFFLINE"},
+    {0x80093102, "CRYPT_E_ASN1_EOD"},
+    {0x80093103, "CRYPT_E_ASN1_CORRUPT"},
+    {0x80093104, "CRYPT_E_ASN1_LARGE"},
+    {0x8009310B, "CRYPT_E_ASN1_BADTAG"},
+    {0x80096004, "TRUST_E_CERT_SIGNATURE"},
+    {0x80096019, "TRUST_E_BASIC_CONSTRAINTS"},
+    {0x800B0100, "TRUST_E_NOSIGNATURE"},
+    {0x800B0101, "CERT_E_EXPIRED"},
+    {0x800B0102, "CERT_E_VALIDITYPERIODNESTING"},
+    {0x800B0103, "CERT_E_ROLE"},
+    {0x800B0104, "CERT_E_PATHLENCONST"},
+    {0x800B0105, "CERT_E_CRITICAL"},
+    {0x800B0106, "CERT_E_PURPOSE"},
+    {0x800B0107, "CERT_E_ISSUERCHAINING"},
+    {0x800B0108, "CERT_E_MALFORMED"},
+    {0x800B0109, "CERT_E_UNTRUSTEDROOT"},
+    {0x800B010A, "CERT_E_CHAINING"},
+    {0x800B010C, "CERT_E_REVOKED"},
+    {0x800B010D, "CERT_E_UNTRUSTEDTESTROOT"},
+    {0x800B010E, "CERT_E_REVOCATION_FAILURE"},
+    {0x800B010F, "CERT_E_CN_NO_MATCH"},
+    {0x800B0110, "CERT_E_WRONG_USAGE"},
+    {0x800B0112, "CERT_E_UNTRUSTEDCA"},
+    {0x800B0113, "CERT_E_INVALID_POLICY"},
+    {0x800B0114, "CERT_E_INVALID_NAME"},
+};
+
+}  // namespace
+
+std::string TlsErrorName(TlsCode code) {
+  const auto found = std::lower_bound(std::begin(kTlsCodeNames), std::end(kTlsCodeNames), code,
+                                      [](const CodeName& entry, TlsCode c) { return entry.code < c; });
+  if (found != std::end(kTlsCodeNames) && found->code == code) return found->name;
+  std::array<char, 16> hex{};
+  std::snprintf(hex.data(), hex.size(), "0x%08X", static_cast<unsigned>(code));
+  return hex.data();
+}
+
+}  // namespace tcp

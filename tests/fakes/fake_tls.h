@@ -1,0 +1,46 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/tls.h"
+
+namespace tcp::fakes {
+
+// The fake's own record framing: a type byte, a 3-byte big-endian length and
+// the payload XORed with kFakeKey, so that plaintext never passes unchanged.
+// Types: 'H' handshake, 'D' application data, 'A' alert (close_notify),
+// 'R' post-handshake message ("ticket": done at once; "renegotiate": a new
+// handshake from the ClientHello on).
+inline constexpr char kFakeKey = 0x5A;
+inline constexpr std::size_t kFakeHeaderSize = 4;
+
+struct FakeRecord {
+  char type;
+  std::string payload;
+  bool operator==(const FakeRecord&) const = default;
+};
+
+std::string fakeRecord(char type, std::string_view payload);
+// The whole records at the front of bytes; stops at the first incomplete one.
+std::vector<FakeRecord> parseFakeRecords(std::string_view bytes);
+
+// The engine: sessions play the client side of this script, the test plays
+// the server:
+//   client H "hello <name>"  ->  server H "server hello"
+//   client H "finished"      ->  server H "server finished"   (done)
+struct FakeTlsSystem : TlsSystem {
+  std::unique_ptr<TlsSession> open(const std::string& serverName, TlsCode& error) override;
+  TlsCode addTrustedRoot(std::string_view certificate) override;
+
+  TlsCode openError = 0;     // open() fails with this when non-zero
+  TlsCode peerVerdict = 0;   // what verifyPeer() says about the peer
+  std::size_t maxRecordPayload = 16384;
+  int verifyCalls = 0;
+  std::vector<std::string> serverNames;  // one per session opened
+  std::vector<std::string> trustedRoots;
+};
+
+}  // namespace tcp::fakes

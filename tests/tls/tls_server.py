@@ -1,0 +1,137 @@
+#!/usr/bin/python3
+"""The TLS test server: one listener on 127.0.0.1 per case, on ports the
+system picks, written as "name port" lines to OUT/tls-server.ports once all
+listen; the test CA is copied to OUT/tls-test-ca.pem. It ends by itself after
+--lifetime seconds.
+
+Listeners:
+  good        the test CA's "localhost" certificate
+  expired     an expired "localhost" certificate from the test CA
+  selfsigned  a self-signed "localhost" certificate
+  tls13       the good certificate, TLS 1.3 only
+  plain       plain HTTP: answers whatever arrives with a 400 response
+  silent      accepts and never answers
+
+The TLS listeners serve GET /page (a small page) and GET /big (a 16 MiB
+body: the 251-byte block ((i * 7 + 3) mod 256) repeated), then send
+close_notify and close.
+"""
+import argparse
+import os
+import shutil
+import socket
+import ssl
+import sys
+import threading
+import time
+
+BIG_SIZE = 16 * 1024 * 1024
+PAGE = b"<html><body>tcp.dll TLS test page</body></html>\n"
+
+
+def big_body():
+    block = bytes((i * 7 + 3) % 256 for i in range(251))
+    return (block * (BIG_SIZE // len(block) + 1))[:BIG_SIZE]
+
+
+def response(body):
+    head = b"HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
+    head += b"Content-Length: %d\r\nConnection: close\r\n\r\n" % len(body)
+    return head + body
+
+
+def read_request(conn):
+    data = b""
+    while b"\r\n\r\n" not in data and len(data) < 65536:
+        chunk = conn.recv(4096)
+        if not chunk:
+            break
+        data += chunk
+    return data
+
+
+def serve_tls(conn, context, bodies):
+    try:
+        conn.settimeout(30)
+        tls = context.wrap_socket(conn, server_side=True)
+        request = read_request(tls)
+        path = request.split(b" ")[1] if request.count(b" ") >= 2 else b""
+        tls.sendall(response(bodies.get(path, b"")) if path in bodies else
+                    b"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n")
+        tls.unwrap().close()
+    except (OSError, ssl.SSLError):
+        conn.close()
+
+
+def serve_plain(conn):
+    try:
+        conn.settimeout(30)
+        conn.recv(65536)
+        conn.sendall(b"HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n")
+    except OSError:
+        pass
+    conn.close()
+
+
+def serve_silent(conn):
+    # Holds the connection open until the peer leaves or the server ends.
+    try:
+        while conn.recv(65536):
+            pass
+    except OSError:
+        pass
+    conn.close()
+
+
+def tls_context(certs, name, tls13_only=False):
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.minimum_version = ssl.TLSVersion.TLSv1_3 if tls13_only else ssl.TLSVersion.TLSv1_2
+    context.load_cert_chain(os.path.join(certs, name + ".pem"), os.path.join(certs, name + ".key"))
+    return context
+
+
+def listen(handler):
+    server = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    server.bind(("127.0.0.1", 0))
+    server.listen(16)
+
+    def accept_loop():
+        while True:
+            conn, _ = server.accept()
+            threading.Thread(target=handler, args=(conn,), daemon=True).start()
+
+    threading.Thread(target=accept_loop, daemon=True).start()
+    return server.getsockname()[1]
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("certs")
+    parser.add_argument("out")
+    parser.add_argument("--lifetime", type=float, default=600)
+    args = parser.parse_args()
+
+    bodies = {b"/page": PAGE, b"/big": big_body()}
+    handlers = {
+        "good": tls_context(args.certs, "localhost"),
+        "expired": tls_context(args.certs, "expired"),
+        "selfsigned": tls_context(args.certs, "selfsigned"),
+        "tls13": tls_context(args.certs, "localhost", tls13_only=True),
+    }
+    ports = {name: listen(lambda conn, c=context: serve_tls(conn, c, bodies)) for name, context in handlers.items()}
+    ports["plain"] = listen(serve_plain)
+    ports["silent"] = listen(serve_silent)
+
+    shutil.copyfile(os.path.join(args.certs, "ca.pem"), os.path.join(args.out, "tls-test-ca.pem"))
+    ports_file = os.path.join(args.out, "tls-server.ports")
+    with open(ports_file + ".new", "w") as out:
+        out.writelines("%s %d\n" % item for item in ports.items())
+    os.replace(ports_file + ".new", ports_file)
+    print("tls_server: listening:", ports, flush=True)
+    time.sleep(args.lifetime)
+    print("tls_server: lifetime over", flush=True)
+    os._exit(0)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
