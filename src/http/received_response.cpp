@@ -9,7 +9,7 @@ namespace {
 
 // The most a declared length reserves before any of its bytes have come: a
 // length is a stranger's word. A 32-bit host has far less address space.
-constexpr std::size_t kLargestReservation = sizeof(void*) >= 8 ? std::size_t{1} << 30 : std::size_t{256} << 20;
+constexpr std::size_t kLargestReservation = sizeof(void*) >= 8 ? std::size_t{512} << 20 : std::size_t{128} << 20;
 // Room for the header lines that may still follow the length's own line.
 constexpr std::size_t kHeaderSlack = 64 << 10;
 
