@@ -23,7 +23,8 @@ void HandleSocketError(Session& session) { ReportEvent(session, kEventSocketErro
 // Bytes that a read wrote straight into the room ReserveArrival gave are
 // already in place; others are copied in. An arrival that cannot be stored
 // (memory exhausted) leaves what came before it as it was and ends the
-// connection: nothing after it could be kept either.
+// connection, with code 3 as its last word: nothing after it could be kept
+// either.
 void HandleDataRead(Session& session, const char* bytes, std::int32_t count) {
   ReceivedResponse& response = session.response;
   const std::size_t arrived = count > 0 ? static_cast<std::size_t>(count) : 0;
@@ -34,7 +35,7 @@ void HandleDataRead(Session& session, const char* bytes, std::int32_t count) {
       response.append(std::string_view(bytes, arrived));
   } catch (const std::bad_alloc&) {
     HandleSocketError(session);
-    if (TcpClient* client = session.client()) client->Disconnect();
+    if (TcpClient* client = session.client()) client->Abort();
     return;
   }
   session.exchange.ExchangeValue = kEventDataArrived;

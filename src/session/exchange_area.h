@@ -26,10 +26,12 @@ struct ExchangeArea {
 
   // SetFile: shifts FileHistory towards its old end, then stores the text as
   // entry 0 and as ExchangeText. Null counts as the empty text.
+  // The text slot gets storage of its own size: what a large result left in
+  // it is given back rather than kept.
   void setFile(const char* text) {
     std::move_backward(FileHistory.begin(), FileHistory.end() - 1, FileHistory.end());
     FileHistory[0] = text ? text : "";
-    ExchangeText = FileHistory[0];
+    ExchangeText = std::string(FileHistory[0]);
   }
   // GetFile: the characters of ExchangeText followed by a zero byte; never null.
   const char* getFile() const { return ExchangeText.c_str(); }

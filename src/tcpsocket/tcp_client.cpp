@@ -61,6 +61,10 @@ void TcpClient::Disconnect() {
   if (wasConnected) raise(OnDisconnect);
 }
 
+void TcpClient::Abort() {
+  if (socket_ != kNoSocket) closeSocket();
+}
+
 // A host that is not a dotted address fails before any socket exists, with
 // the error an invalid argument gives. A socket whose events cannot reach the
 // window would never report the connect: that counts as a failed connect.

@@ -59,6 +59,9 @@ class TcpClient final : private SocketEventSink {
 
   void Connect();
   void Disconnect();
+  // Closes the socket without OnDisconnect: for a failure that its owner has
+  // already reported, so that the report is the connection's last word.
+  void Abort();
   // Sends every byte of text in order: what one send does not take waits in a
   // queue for the socket's write event. A failed send is reported.
   void SendText(std::string_view text);
@@ -75,7 +78,7 @@ class TcpClient final : private SocketEventSink {
   //   Disconnect (no event), Connect (restarts).
   // Connected -> Closed: close event (OnRead for bytes still readable, OnError
   //   when it carries an error, then OnDisconnect), Disconnect (OnDisconnect),
-  //   Connect (OnDisconnect, then a new connect).
+  //   Connect (OnDisconnect, then a new connect), Abort (no event).
   enum class State { Closed, Connecting, Connected };
   // Counts the sockets opened: a handle value may come back for a later
   // socket, a generation never does.

@@ -15,15 +15,16 @@ void attach() {
   session.applicationWindow = session.platform.windows->createApplicationWindow(kApplicationCaption);
 }
 
-// On FreeLibrary the application window goes with the library, so that a
-// later load starts afresh. At process exit the system takes it anyway.
+// On FreeLibrary the windows and their classes go with the library, so that a
+// later load starts afresh. At process exit the system takes them anyway.
 void detach() {
   tcp::Session& session = tcp::PluginSession();
+  tcp::win32::leaveSocketLayerAtUnload();
   // The form's hidden application window shares the class; it goes first.
   session.form.reset();
   session.platform.windows->destroyWindow(session.applicationWindow);
   session.applicationWindow = 0;
-  tcp::win32::unregisterApplicationClass();
+  tcp::win32::unregisterWindowClasses();
 }
 
 // At process exit the system takes the windows and sockets down itself, and

@@ -94,4 +94,6 @@ void destroyFormWindow(HWND window) {
   DestroyWindow(window);
 }
 
+void unregisterFormClass() { UnregisterClassA(kFormClass, thisModule()); }
+
 }  // namespace tcp::win32

@@ -10,5 +10,6 @@ namespace tcp::win32 {
 HWND createFormWindow(const FormWindowLayout& layout, FormWindowEvents& events);
 // Detaches the events, then destroys the window.
 void destroyFormWindow(HWND window);
+void unregisterFormClass();
 
 }  // namespace tcp::win32

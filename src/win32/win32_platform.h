@@ -10,8 +10,13 @@ namespace tcp::win32 {
 // links the platform statically.
 HMODULE thisModule();
 
-// Removes the class of the library's application window once that window is gone.
-void unregisterApplicationClass();
+// Removes every window class the module registered, once their windows are
+// gone, so that no class of an unloaded library is left behind.
+void unregisterWindowClasses();
+
+// From now on the socket layer is never stopped: at unload, under the loader
+// lock, WSACleanup may wait, so the process keeps the library's reference.
+void leaveSocketLayerAtUnload();
 
 // The Win32 services, alive for the whole life of the module.
 Platform platform();

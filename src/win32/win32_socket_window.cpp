@@ -4,6 +4,7 @@
 
 #include <optional>
 
+#include "win32/barrier.h"
 #include "win32/win32_platform.h"
 
 namespace tcp::win32 {
@@ -31,9 +32,12 @@ int errorOf(WORD code) { return code > WSABASEERR ? code : 0; }
 LRESULT CALLBACK socketWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* sink = reinterpret_cast<SocketEventSink*>(GetWindowLongPtrA(window, GWLP_USERDATA));
   if (!sink || message != kSocketMessage) return DefWindowProcA(window, message, wParam, lParam);
-  if (const std::optional<SocketEvent> event = eventOf(WSAGETSELECTEVENT(lParam)))
+  const std::optional<SocketEvent> event = eventOf(WSAGETSELECTEVENT(lParam));
+  if (!event) return 0;
+  return Shielded(LRESULT{0}, [&] {
     sink->onSocketEvent(static_cast<SocketHandle>(wParam), *event, errorOf(WSAGETSELECTERROR(lParam)));
-  return 0;
+    return LRESULT{0};
+  });
 }
 
 // The class runs the platform's default procedure; each window is then bound
@@ -87,5 +91,7 @@ void DropQueuedSocketEvents(WindowHandle window) {
                       PM_REMOVE | PM_NOYIELD | PM_QS_POSTMESSAGE)) {
   }
 }
+
+void UnregisterSocketWindowClass() { UnregisterClassA(kSocketWindowClass, thisModule()); }
 
 }  // namespace tcp::win32

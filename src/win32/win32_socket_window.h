@@ -15,5 +15,7 @@ void DestroySocketWindow(WindowHandle window);
 int SelectSocketEvents(SocketHandle socket, WindowHandle window);
 // Removes the socket events still posted to window.
 void DropQueuedSocketEvents(WindowHandle window);
+// Once no such window is left.
+void UnregisterSocketWindowClass();
 
 }  // namespace tcp::win32

@@ -32,7 +32,9 @@ class Win32Sockets final : public SocketSystem {
     WSADATA data;
     return WSAStartup(MAKEWORD(1, 1), &data);
   }
-  int cleanup() override { return errorOf(WSACleanup()); }
+  int cleanup() override { return unloading ? 0 : errorOf(WSACleanup()); }
+
+  bool unloading = false;
 
   SocketResult<SocketHandle> openStream() override {
     const SOCKET opened = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -97,11 +99,15 @@ class Win32Sockets final : public SocketSystem {
   void dropQueuedEvents(WindowHandle window) override { DropQueuedSocketEvents(window); }
 };
 
+Win32Sockets& instance() {
+  static Win32Sockets sockets;
+  return sockets;
+}
+
 }  // namespace
 
-SocketSystem& sockets() {
-  static Win32Sockets instance;
-  return instance;
-}
+SocketSystem& sockets() { return instance(); }
+
+void leaveSocketLayerAtUnload() { instance().unloading = true; }
 
 }  // namespace tcp::win32

@@ -1,5 +1,6 @@
 #include "win32/win32_form_window.h"
 #include "win32/win32_platform.h"
+#include "win32/win32_socket_window.h"
 
 namespace tcp::win32 {
 namespace {
@@ -86,7 +87,11 @@ class Win32WindowSystem final : public WindowSystem {
 
 }  // namespace
 
-void unregisterApplicationClass() { UnregisterClassA(kApplicationClass, thisModule()); }
+void unregisterWindowClasses() {
+  UnregisterClassA(kApplicationClass, thisModule());
+  unregisterFormClass();
+  UnregisterSocketWindowClass();
+}
 
 WindowSystem& windowSystem() {
   static Win32WindowSystem instance;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "connection/declared_length.h"
+#include "http/declared_length.h"
 
 // The input: a count of pieces (below 16), two bytes per piece end, then the
 // received bytes.

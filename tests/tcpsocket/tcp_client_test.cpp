@@ -82,6 +82,8 @@ TEST_F(TcpClientTest, FollowsTheStateTableWithItsEvents) {
       {"Connected: close event with 10054", connected,
        [](TcpClientTest& t) { t.sockets.deliver(SocketEvent::Close, 10054); }, {"error 10054", "disconnect"}, "Closed",
        false},
+      {"Connected: Abort", connected, [](TcpClientTest& t) { t.client->Abort(); }, {}, "Closed", false},
+      {"Connecting: Abort", connecting, [](TcpClientTest& t) { t.client->Abort(); }, {}, "Closed", false},
       {"Connected: Disconnect", connected, [](TcpClientTest& t) { t.client->Disconnect(); }, {"disconnect"}, "Closed",
        false},
       {"Connected: Connect", connected, [](TcpClientTest& t) { t.client->Connect(); }, {"disconnect"}, "Connecting",

@@ -173,6 +173,7 @@ TEST_F(HostilePeerTest, ASixtyFourMebibyteBurstArrivesWholeAndItsStorageIsReleas
   EXPECT_TRUE(readFile("burst.bin") == body);
   DeleteFileA("burst-all.bin");
   DeleteFileA("burst.bin");
+  plugin.command("makechunkeds");
 
   // The receive buffer and the decoded body hold 64 MiB each; a new request
   // must give that back instead of keeping it for the library's lifetime.

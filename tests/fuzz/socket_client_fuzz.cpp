@@ -1,0 +1,66 @@
+// The socket client driven by arbitrary sequences of calls, socket events and
+// handler reactions against the fake socket layer: it is always in exactly
+// one of its three states, with a socket exactly when it is not Closed, and
+// nothing it does crashes or leaks.
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "fake_sockets.h"
+#include "tcpsocket/tcp_client.h"
+
+namespace {
+
+constexpr tcp::SocketEvent kEvents[] = {tcp::SocketEvent::Read, tcp::SocketEvent::Write, tcp::SocketEvent::Connect,
+                                        tcp::SocketEvent::Close};
+constexpr int kErrors[] = {0, 0, 0, tcp::kWouldBlock, 10054, 10061};
+
+void checkState(const tcp::TcpClient& client) {
+  const int states = int{client.Connected()} + int{client.Connecting()};
+  if (states > 1) std::abort();
+  if ((states == 1) != (client.socket() != tcp::kNoSocket)) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  tcp::fakes::FakeSockets sockets;
+  auto client = std::make_unique<tcp::TcpClient>(sockets, [](const std::string&) {});
+  client->setHost("127.0.0.1");
+  // What handlers do is chosen by the input too: reconnect, disconnect, send.
+  std::uint8_t reaction = 0;
+  const auto react = [&](tcp::TcpClient& self) {
+    switch (reaction % 8) {
+      case 1: self.Connect(); break;
+      case 2: self.Disconnect(); break;
+      case 3: self.SendText("from a handler"); break;
+      default: break;
+    }
+  };
+  client->OnConnect = react;
+  client->OnDisconnect = react;
+  client->OnError = [&](tcp::TcpClient& self, std::int32_t) { react(self); };
+  client->OnRead = [&](tcp::TcpClient& self, const char*, std::int32_t, std::int32_t) { react(self); };
+
+  for (std::size_t i = 0; i + 1 < size; i += 2) {
+    const std::uint8_t operation = data[i];
+    const std::uint8_t argument = data[i + 1];
+    reaction = argument >> 4;
+    switch (operation % 10) {
+      case 0: client->Connect(); break;
+      case 1: client->Disconnect(); break;
+      case 2: client->SendText(std::string(argument, 'x')); break;
+      case 3: sockets.deliver(kEvents[argument % 4], kErrors[(argument >> 2) % 6]); break;
+      case 4: sockets.post(kEvents[argument % 4], kErrors[(argument >> 2) % 6]); break;
+      case 5: sockets.pump(); break;
+      case 6: sockets.incoming.append(argument, 'r'); break;
+      case 7: sockets.reuseHandles = argument & 1; break;
+      case 8: sockets.sendLimit = argument; sockets.sendBlocksAfter = argument % 3 - 1; break;
+      case 9: sockets.deliverFor(argument, kEvents[argument % 4]); break;
+    }
+    checkState(*client);
+  }
+  client.reset();
+  return 0;
+}
