@@ -51,4 +51,5 @@ for name in "${targets[@]}"; do
     failed+=("$name")
   fi
 done
+echo "fuzz: $((${#targets[@]} - ${#failed[@]})) targets passed, ${#failed[@]} failed"
 [ ${#failed[@]} -eq 0 ] || { echo "fuzz: failing targets: ${failed[*]}"; exit 1; }

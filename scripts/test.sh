@@ -23,8 +23,14 @@ run_stage() {
   local status=${PIPESTATUS[0]}
   local summary
   summary=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
+  local targets
+  targets=$(grep -E '^fuzz: [0-9]+ targets passed, [0-9]+ failed' "$log" | tail -n 1)
   rm -f "$log"
-  if [ -n "$summary" ]; then
+  if [ -n "$targets" ]; then
+    passed=$((passed + $(sed -E 's/^fuzz: ([0-9]+) .*/\1/' <<< "$targets")))
+    failed=$((failed + $(sed -E 's/.* ([0-9]+) failed.*/\1/' <<< "$targets")))
+    summary=$targets
+  elif [ -n "$summary" ]; then
     local total failures_here
     total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<< "$summary")
     failures_here=$(sed -E 's/.* ([0-9]+) tests failed.*/\1/' <<< "$summary")
@@ -43,6 +49,7 @@ build() {
 
 run_stage "native: build" build native
 run_stage "native: tests" ctest --preset native
+run_stage "fuzz: short runs of every target" scripts/fuzz.sh -t 5
 run_stage "mingw-x64: build" build mingw-x64
 run_stage "mingw-x64: tests under Wine" scripts/with-wine.sh ctest --preset mingw-x64
 run_stage "mingw-x86: build" build mingw-x86

@@ -29,14 +29,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto client = std::make_unique<tcp::TcpClient>(sockets, [](const std::string&) {});
   client->setHost("127.0.0.1");
   // What handlers do is chosen by the input too: reconnect, disconnect, send.
+  // A handler's own call may raise events again; those handlers stay quiet,
+  // as a handler that answered every failed send with another send would
+  // never end.
   std::uint8_t reaction = 0;
+  bool reacting = false;
   const auto react = [&](tcp::TcpClient& self) {
+    if (reacting) return;
+    reacting = true;
     switch (reaction % 8) {
       case 1: self.Connect(); break;
       case 2: self.Disconnect(); break;
       case 3: self.SendText("from a handler"); break;
       default: break;
     }
+    reacting = false;
   };
   client->OnConnect = react;
   client->OnDisconnect = react;
