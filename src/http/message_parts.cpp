@@ -59,15 +59,19 @@ bool DeclaresChunked(std::string_view headerBlock) {
   return chunked;
 }
 
-void MessagePayload(std::string_view response, std::string& payload) {
-  payload.clear();
+std::string_view PayloadOf(std::string_view response, std::string& decoded) {
+  decoded.clear();
   const std::size_t end = HeaderBlockEnd(response);
-  if (end == std::string_view::npos) return;
+  if (end == std::string_view::npos) return {};
   const std::string_view body = response.substr(end + kHeaderSeparator.size());
-  if (DeclaresChunked(response.substr(0, end)))
-    DecodeChunked(body, payload);
-  else
-    payload.assign(body);
+  if (!DeclaresChunked(response.substr(0, end))) return body;
+  DecodeChunked(body, decoded);
+  return decoded;
+}
+
+void MessagePayload(std::string_view response, std::string& payload) {
+  const std::string_view body = PayloadOf(response, payload);
+  if (body.data() != payload.data()) payload.assign(body);
 }
 
 void SplitResponse(std::string_view response, std::string& headerText, std::string& decodedBody) {

@@ -35,6 +35,10 @@ bool DeclaresChunked(std::string_view headerBlock);
 // large responses from being allocated afresh at every call.
 void MessagePayload(std::string_view response, std::string& payload);
 
+// The same without a copy where none is needed: the body itself when it is not
+// chunked, else the body decoded into `decoded`, which the result then views.
+std::string_view PayloadOf(std::string_view response, std::string& decoded);
+
 // Splits a response as makechunkeds does: headerText becomes the header block
 // up to and including the CR that opens the separator (empty without one), and
 // decodedBody its payload.

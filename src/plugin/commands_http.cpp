@@ -33,9 +33,8 @@ void findHeaderLines() {
 }
 
 void saveBody() {
-  std::string payload;
-  tcp::MessagePayload(response().ReceiveBuffer, payload);
-  PluginSession().platform.files->writeFile(slots().ExchangeText, payload);
+  std::string decoded;
+  PluginSession().platform.files->writeFile(slots().ExchangeText, tcp::PayloadOf(response().ReceiveBuffer, decoded));
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 // loaded.
 namespace tcp {
 
-// ANSI text to UTF-8.
+// ANSI text to UTF-8; the empty text when the code pages cannot convert it.
 std::string Utf8FromAnsi(std::string_view ansi, CodePages& codePages);
 // UTF-8 to ANSI text; the empty text when the input is not acceptable UTF-8.
 std::string AnsiFromUtf8(std::string_view utf8, CodePages& codePages);

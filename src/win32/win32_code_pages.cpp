@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <limits>
 
 #include "win32/win32_platform.h"
@@ -5,19 +6,25 @@
 namespace tcp::win32 {
 namespace {
 
-// The text calls take int or DWORD lengths; texts beyond that are not
-// something a host can hand over through a zero-terminated string anyway.
-int lengthOf(std::size_t size) {
-  return size > static_cast<std::size_t>(std::numeric_limits<int>::max())
-             ? std::numeric_limits<int>::max()
-             : static_cast<int>(size);
+// MultiByteToWideChar and WideCharToMultiByte take int lengths: a longer
+// text gives the empty result, never a silently cut one. (The conversion
+// commands hand them blocks of a few KiB.)
+bool tooLong(std::size_t size) { return size > static_cast<std::size_t>(std::numeric_limits<int>::max()); }
+
+// The byte-for-byte conversions take DWORD lengths: longer texts go piece by
+// piece.
+template <typename Convert>
+void byPieces(std::string& text, Convert convert) {
+  constexpr std::size_t kPiece = std::size_t{1} << 30;
+  for (std::size_t at = 0; at < text.size(); at += kPiece)
+    convert(text.data() + at, static_cast<DWORD>(std::min(kPiece, text.size() - at)));
 }
 
 class Win32CodePages final : public CodePages {
  public:
   std::u16string ansiToUtf16(std::string_view ansi) override {
-    if (ansi.empty()) return {};
-    const int length = lengthOf(ansi.size());
+    if (ansi.empty() || tooLong(ansi.size())) return {};
+    const int length = static_cast<int>(ansi.size());
     const int units = MultiByteToWideChar(CP_THREAD_ACP, 0, ansi.data(), length, nullptr, 0);
     std::u16string result(static_cast<std::size_t>(units > 0 ? units : 0), u'\0');
     if (units > 0)
@@ -27,9 +34,9 @@ class Win32CodePages final : public CodePages {
   }
 
   std::string utf16ToAnsi(std::u16string_view units) override {
-    if (units.empty()) return {};
+    if (units.empty() || tooLong(units.size())) return {};
     const auto* wide = reinterpret_cast<const wchar_t*>(units.data());
-    const int length = lengthOf(units.size());
+    const int length = static_cast<int>(units.size());
     const int bytes = WideCharToMultiByte(CP_THREAD_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr);
     std::string result(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
     if (bytes > 0)
@@ -39,19 +46,19 @@ class Win32CodePages final : public CodePages {
 
   std::string oemToAnsi(std::string_view oem) override {
     std::string result(oem);
-    if (!result.empty()) OemToCharBuffA(result.data(), result.data(), static_cast<DWORD>(lengthOf(result.size())));
+    byPieces(result, [](char* piece, DWORD length) { OemToCharBuffA(piece, piece, length); });
     return result;
   }
 
   std::string ansiToOem(std::string_view ansi) override {
     std::string result(ansi);
-    if (!result.empty()) CharToOemBuffA(result.data(), result.data(), static_cast<DWORD>(lengthOf(result.size())));
+    byPieces(result, [](char* piece, DWORD length) { CharToOemBuffA(piece, piece, length); });
     return result;
   }
 
   std::string lowerAnsi(std::string_view ansi) override {
     std::string result(ansi);
-    if (!result.empty()) CharLowerBuffA(result.data(), static_cast<DWORD>(lengthOf(result.size())));
+    byPieces(result, [](char* piece, DWORD length) { CharLowerBuffA(piece, length); });
     return result;
   }
 };

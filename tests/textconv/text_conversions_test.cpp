@@ -114,5 +114,18 @@ TEST_F(TextConversions, AnEmojiNoLongerEmptiesTheWholeText) {
   EXPECT_EQ(codePages.lastUnitsToAnsi, u"\u041F\u0440 \U0001F600!");
 }
 
+TEST_F(TextConversions, ALargeTextConvertsInBlocksAsItWouldInOnePiece) {
+  // Cyrillic with few small bytes, so that blocks end wherever they can.
+  std::string ansi;
+  for (int i = 0; ansi.size() < 300000; ++i) ansi += i % 97 == 0 ? "\xCF\xF0\xE8 1\n" : "\xE2\xE5\xF2";
+  const std::string utf8 = EncodeUtf8(codePages.ansiToUtf16(ansi));
+  EXPECT_EQ(run(Utf8FromAnsi, ansi), utf8);
+  EXPECT_EQ(run(AnsiFromUtf8, utf8), ansi);
+  const std::string emoji = utf8 + "\xF0\x9F\x98\x80!" + utf8;
+  EXPECT_EQ(run(AnsiFromUtf8, emoji), ansi + "?!" + ansi);
+  EXPECT_EQ(run(AnsiFromUtf8, utf8 + "\xD0"), "") << "a bad sequence in the last block empties the whole text";
+  EXPECT_EQ(run(AnsiFromUtf8, "\xD0" + utf8), "") << "and in the first";
+}
+
 }  // namespace
 }  // namespace tcp
