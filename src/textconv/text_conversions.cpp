@@ -5,7 +5,9 @@
 namespace tcp {
 namespace {
 
-constexpr std::size_t kBlock = 64 << 10;
+// Small enough that a block's UTF-16 form is reused heap memory, not a fresh
+// mapping of its own.
+constexpr std::size_t kBlock = 8 << 10;
 
 bool endsACharacter(char byte) { return static_cast<unsigned char>(byte) < 0x40; }
 
@@ -28,7 +30,8 @@ std::size_t nextBlock(std::string_view text) {
 // whole: only the result grows with the text.
 std::string Utf8FromAnsi(std::string_view ansi, CodePages& codePages) {
   std::string utf8;
-  utf8.reserve(ansi.size());
+  // Letters beyond ASCII take two bytes, a few three.
+  utf8.reserve(2 * ansi.size());
   while (!ansi.empty()) {
     const std::size_t length = nextBlock(ansi);
     const std::u16string units = codePages.ansiToUtf16(ansi.substr(0, length));
