@@ -10,12 +10,12 @@ using tcp::Shielded;
 extern "C" {
 
 void SetParentWindow(void* window) {
-  Shielded([&] { tcp::SetParentWindow(PluginSession(), reinterpret_cast<tcp::WindowHandle>(window)); });
+  Shielded([&] { tcp::AttachToHostWindow(PluginSession(), reinterpret_cast<tcp::WindowHandle>(window)); });
 }
 
 // The first argument carries nothing the plug-in uses.
 void Draw(std::int32_t, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height) {
-  Shielded([&] { tcp::Draw(PluginSession(), x, y, width, height); });
+  Shielded([&] { tcp::PlaceForm(PluginSession(), x, y, width, height); });
 }
 
 }  // extern "C"

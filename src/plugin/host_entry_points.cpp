@@ -28,10 +28,10 @@ void SetPath(const char* path) {
 }
 
 void SetFile(const char* text) {
-  Shielded([&] { PluginSession().exchange.setFile(text); });
+  Shielded([&] { PluginSession().exchange.takeText(text); });
 }
 
-const char* GetFile() { return PluginSession().exchange.getFile(); }
+const char* GetFile() { return PluginSession().exchange.textForHost(); }
 
 void SetData(std::int32_t value) { PluginSession().exchange.ExchangeValue = value; }
 

@@ -105,7 +105,7 @@ void PluginForm::stopPlacementTimer() {
 
 PluginForm* FormOf(Session& session) { return static_cast<PluginForm*>(session.form.get()); }
 
-void SetParentWindow(Session& session, WindowHandle host) {
+void AttachToHostWindow(Session& session, WindowHandle host) {
   session.exchange.HostWindow = host;
   if (session.form && !FormOf(session)->gone()) return;
   // A form whose window is gone is released here, outside its window's messages.
@@ -120,7 +120,7 @@ void SetParentWindow(Session& session, WindowHandle host) {
   FormOf(session)->awaitPlacement();
 }
 
-void Draw(Session& session, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height) {
+void PlaceForm(Session& session, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height) {
   session.exchange.PluginPosition = {x, y};
   PluginForm* form = FormOf(session);
   if (form && !form->gone()) form->setBounds(x, y, width, height);

@@ -68,12 +68,12 @@ class PluginForm final : public SessionForm, public FormWindowEvents, public Tim
   bool gone_ = false;
 };
 
-// The session's form, which only SetParentWindow builds; null without one.
+// The session's form, which only AttachToHostWindow builds; null without one.
 PluginForm* FormOf(Session& session);
 
 // SetParentWindow: records HostWindow; builds the form when none is alive.
-void SetParentWindow(Session& session, WindowHandle host);
+void AttachToHostWindow(Session& session, WindowHandle host);
 // Draw: records PluginPosition; moves and sizes the form while it is alive.
-void Draw(Session& session, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height);
+void PlaceForm(Session& session, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height);
 
 }  // namespace tcp

@@ -24,17 +24,18 @@ struct ExchangeArea {
     std::int32_t y = 0;
   } PluginPosition;
 
-  // SetFile: shifts FileHistory towards its old end, then stores the text as
-  // entry 0 and as ExchangeText. Null counts as the empty text.
-  // The text slot gets storage of its own size: what a large result left in
-  // it is given back rather than kept.
-  void setFile(const char* text) {
+  // A text from the host (SetFile): shifts FileHistory towards its old end,
+  // then stores the text as entry 0 and as ExchangeText. Null counts as the
+  // empty text. The text slot gets storage of its own size: what a large
+  // result left in it is given back rather than kept.
+  void takeText(const char* text) {
     std::move_backward(FileHistory.begin(), FileHistory.end() - 1, FileHistory.end());
     FileHistory[0] = text ? text : "";
     ExchangeText = std::string(FileHistory[0]);
   }
-  // GetFile: the characters of ExchangeText followed by a zero byte; never null.
-  const char* getFile() const { return ExchangeText.c_str(); }
+  // The text slot as the host reads it (GetFile): the characters of
+  // ExchangeText followed by a zero byte; never null.
+  const char* textForHost() const { return ExchangeText.c_str(); }
 };
 
 }  // namespace tcp

@@ -57,7 +57,7 @@ class ConnectionTest : public ::testing::Test {
   }
   // As the host sends: the request goes through the text slot.
   void send(const std::string& request) {
-    session.exchange.setFile(request.c_str());
+    session.exchange.takeText(request.c_str());
     SendRequest(session, session.exchange.ExchangeText);
   }
   void arrive(const std::string& piece) {

@@ -50,7 +50,7 @@ struct Bench {
 
   // Builds the form for kHost and forgets the calls that took.
   void buildForm() {
-    SetParentWindow(state, kHost);
+    AttachToHostWindow(state, kHost);
     windows.calls.clear();
   }
 
@@ -77,7 +77,7 @@ TEST(PluginFormBuild, FirstSetParentWindowBuildsTheFormInOrder) {
     Bench bench;
     bench.windows.parents[kHost] = c.hostParent;
 
-    SetParentWindow(bench.state, kHost);
+    AttachToHostWindow(bench.state, kHost);
 
     Calls expected = {"GetParent(0x500)", std::string("CreateApplicationWindow(\"") + c.appletCaption + "\") -> 0x100",
                       "ShowWindow(0x100, SW_HIDE)"};
@@ -100,7 +100,7 @@ TEST_F(PluginFormTest, ClientComesBeforeWmInitMenuAndHeaderLinesLastAndEmpty) {
     clientAtInitMenu = state.client() != nullptr;
     linesAtInitMenu = state.headerLinesKept;
   };
-  SetParentWindow(state, kHost);
+  AttachToHostWindow(state, kHost);
   EXPECT_TRUE(clientAtInitMenu);
   EXPECT_FALSE(linesAtInitMenu);
   EXPECT_TRUE(state.headerLinesKept);
@@ -134,7 +134,7 @@ TEST_F(PluginFormTest, APlacementMessageTheTickDidNotAskForDoesNothing) {
 TEST_F(PluginFormTest, LaterSetParentWindowOnlyChangesWhereTheFormGoesAndWhoIsClicked) {
   buildForm();
   SessionForm* const form = state.form.get();
-  SetParentWindow(state, kOtherHost);
+  AttachToHostWindow(state, kOtherHost);
   EXPECT_TRUE(windows.calls.empty());
   EXPECT_EQ(state.form.get(), form);
   EXPECT_EQ(state.exchange.HostWindow, kOtherHost);
@@ -144,21 +144,21 @@ TEST_F(PluginFormTest, LaterSetParentWindowOnlyChangesWhereTheFormGoesAndWhoIsCl
   EXPECT_EQ(windows.calls.at(2), "SetParent(0x101, 0x600)");
 
   windows.calls.clear();
-  SetParentWindow(state, kHost);
+  AttachToHostWindow(state, kHost);
   EXPECT_TRUE(windows.calls.empty()) << "a placed form stays where it is";
   EXPECT_EQ(state.exchange.HostWindow, kHost);
 }
 
 TEST_F(PluginFormTest, DrawRecordsThePositionAndMovesTheFormWhenThereIsOne) {
-  Draw(state, 7, 8, 100, 50);
+  PlaceForm(state, 7, 8, 100, 50);
   EXPECT_TRUE(windows.calls.empty());
   EXPECT_EQ(state.exchange.PluginPosition.x, 7);
   EXPECT_EQ(state.exchange.PluginPosition.y, 8);
 
   buildForm();
-  Draw(state, 10, 20, 300, 40);
+  PlaceForm(state, 10, 20, 300, 40);
   place();
-  Draw(state, -5, 30, 0, 1);
+  PlaceForm(state, -5, 30, 0, 1);
   EXPECT_EQ(windows.calls, (Calls{"SetBounds(0x101, 10, 20, 300, 40)", "PostMessage(0x101, 0x8001, 0, 0)",
                                   "StopTimer(1)", "SetParent(0x101, 0x500)", "ShowWindow(0x101, SW_SHOW)",
                                   "SetBounds(0x101, -5, 30, 0, 1)"}));
@@ -177,7 +177,7 @@ TEST_F(PluginFormTest, CloseHidesTheFormAndKeepsEverythingElse) {
   ASSERT_NE(state.form, nullptr);
 
   windows.calls.clear();
-  Draw(state, 1, 2, 3, 4);
+  PlaceForm(state, 1, 2, 3, 4);
   EXPECT_EQ(windows.calls, (Calls{"SetBounds(0x101, 1, 2, 3, 4)"}));
 }
 
@@ -216,12 +216,12 @@ TEST_F(PluginFormTest, AfterTheFormIsGoneDrawOnlyRecordsAndSetParentWindowBuilds
   formEvents().formDestroyed();
   windows.calls.clear();
 
-  Draw(state, 3, 4, 5, 6);
+  PlaceForm(state, 3, 4, 5, 6);
   EXPECT_TRUE(windows.calls.empty());
   EXPECT_EQ(state.exchange.PluginPosition.y, 4);
 
   const SessionForm* const gone = state.form.get();
-  SetParentWindow(state, kOtherHost);
+  AttachToHostWindow(state, kOtherHost);
   ASSERT_NE(state.form, nullptr);
   EXPECT_NE(state.form.get(), gone);
   EXPECT_FALSE(FormOf(state)->gone());
@@ -273,7 +273,7 @@ TEST(PluginFormRelease, ReleasingALiveFormStopsTheTimerAndDestroysItsWindowsWith
       state.platform.windows = &windows;
       state.platform.timers = &timers;
       state.platform.sockets = &sockets;
-      SetParentWindow(state, kHost);
+      AttachToHostWindow(state, kHost);
       if (c.placed) {
         ASSERT_TRUE(timers.tick(1));
         windows.eventsOf(kForm)->placementDue();

@@ -12,23 +12,23 @@ using History = std::array<std::string, 5>;
 
 TEST(ExchangeArea, StartsEmptyWithANonNullText) {
   ExchangeArea area;
-  ASSERT_NE(area.getFile(), nullptr);
-  EXPECT_STREQ(area.getFile(), "");
+  ASSERT_NE(area.textForHost(), nullptr);
+  EXPECT_STREQ(area.textForHost(), "");
   EXPECT_EQ(area.ExchangeValue, 0);
   EXPECT_EQ(area.FileHistory, History{});
 }
 
 TEST(ExchangeArea, SetFileKeepsTheLastFiveTextsNewestFirst) {
   ExchangeArea area;
-  for (const char* text : {"a", "b", "c", "d", "e", "f"}) area.setFile(text);
+  for (const char* text : {"a", "b", "c", "d", "e", "f"}) area.takeText(text);
   EXPECT_EQ(area.FileHistory, (History{"f", "e", "d", "c", "b"}));
   EXPECT_EQ(area.ExchangeText, "f");
 }
 
 TEST(ExchangeArea, NullTextIsEmptyAndStillShiftsTheHistory) {
   ExchangeArea area;
-  area.setFile("a");
-  area.setFile(nullptr);
+  area.takeText("a");
+  area.takeText(nullptr);
   EXPECT_EQ(area.FileHistory, (History{"", "a", "", "", ""}));
   EXPECT_EQ(area.ExchangeText, "");
 }
@@ -36,11 +36,11 @@ TEST(ExchangeArea, NullTextIsEmptyAndStillShiftsTheHistory) {
 TEST(ExchangeArea, SetFileLeavesTheValueAndACommandResultLeavesTheHistory) {
   ExchangeArea area;
   area.ExchangeValue = -5;
-  area.setFile("marker");
+  area.takeText("marker");
   EXPECT_EQ(area.ExchangeValue, -5);
   area.ExchangeText = "a command's result";
   EXPECT_EQ(area.FileHistory[0], "marker");
-  EXPECT_STREQ(area.getFile(), "a command's result");
+  EXPECT_STREQ(area.textForHost(), "a command's result");
 }
 
 }  // namespace

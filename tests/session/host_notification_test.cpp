@@ -54,7 +54,7 @@ TEST_F(HostNotificationTest, PostsToTheNullWindowBeforeTheHostGaveOne) {
 }
 
 TEST_F(HostNotificationTest, ReportEventWritesTheSlotsBeforeClicking) {
-  state.exchange.setFile("request");
+  state.exchange.takeText("request");
   ReportEvent(state, kEventHostNotFound, "no ip");
   EXPECT_EQ(state.exchange.ExchangeValue, 6);
   EXPECT_EQ(state.exchange.ExchangeText, "no ip");
