@@ -42,17 +42,19 @@ inline std::string DescribeExit(DWORD exitCode) {
   return text;
 }
 
+inline LONG WINAPI EndWithExceptionCode(EXCEPTION_POINTERS* exception) {
+  std::fprintf(stderr, "unhandled exception 0x%08lX\n",
+               static_cast<unsigned long>(exception->ExceptionRecord->ExceptionCode));
+  std::fflush(stderr);
+  TerminateProcess(GetCurrentProcess(), exception->ExceptionRecord->ExceptionCode);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
 // In the child: an unhandled exception ends the process with its code, at
 // once, instead of waiting in a debugger's dialog.
 inline void EndOnUnhandledException() {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
-  SetUnhandledExceptionFilter([](EXCEPTION_POINTERS* exception) -> LONG {
-    std::fprintf(stderr, "unhandled exception 0x%08lX\n",
-                 static_cast<unsigned long>(exception->ExceptionRecord->ExceptionCode));
-    std::fflush(stderr);
-    TerminateProcess(GetCurrentProcess(), exception->ExceptionRecord->ExceptionCode);
-    return EXCEPTION_EXECUTE_HANDLER;
-  });
+  SetUnhandledExceptionFilter(EndWithExceptionCode);
 }
 
 }  // namespace tcptest

@@ -171,6 +171,14 @@ TEST_F(LifetimeTest, AHostsOwnMessageDoesNotShowTheFormAgainAfterClose) {
   EXPECT_EQ(GetAncestor(form, GA_PARENT), host->handle()) << "the form moved to the later host window";
 }
 
+BOOL CALLBACK FindSocketWindow(HWND window, LPARAM found) {
+  char name[32] = {};
+  GetClassNameA(window, name, sizeof name);
+  if (std::string(name) != "TCPSocket") return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
 // A hidden window that answers WM_QUERYENDSESSION with 0 refuses log-off and
 // shutdown for the whole session.
 TEST_F(LifetimeTest, TheSocketWindowDoesNotRefuseTheEndOfTheSession) {
@@ -181,16 +189,7 @@ TEST_F(LifetimeTest, TheSocketWindowDoesNotRefuseTheEndOfTheSession) {
   plugin->command("kconect");
   ASSERT_TRUE(host->waitForCode(1, kTimeoutMs));
   HWND socketWindow = nullptr;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM found) -> BOOL {
-        char name[32] = {};
-        GetClassNameA(window, name, sizeof name);
-        if (std::string(name) != "TCPSocket") return TRUE;
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&socketWindow));
+  EnumThreadWindows(GetCurrentThreadId(), FindSocketWindow, reinterpret_cast<LPARAM>(&socketWindow));
   ASSERT_NE(socketWindow, nullptr);
   EXPECT_NE(SendMessageA(socketWindow, WM_QUERYENDSESSION, 0, 0), 0);
   plugin->command("disconect");

@@ -63,22 +63,20 @@ inline DWORD handlesInSystemTable() {
   return count;
 }
 
+inline BOOL CALLBACK CountWindow(HWND, LPARAM counter) {
+  ++*reinterpret_cast<DWORD*>(counter);
+  return TRUE;
+}
+
+inline BOOL CALLBACK CountWindowAndChildren(HWND window, LPARAM counter) {
+  CountWindow(window, counter);
+  EnumChildWindows(window, CountWindow, counter);
+  return TRUE;
+}
+
 inline DWORD threadWindows() {
   DWORD count = 0;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM counter) -> BOOL {
-        ++*reinterpret_cast<DWORD*>(counter);
-        EnumChildWindows(
-            window,
-            [](HWND, LPARAM inner) -> BOOL {
-              ++*reinterpret_cast<DWORD*>(inner);
-              return TRUE;
-            },
-            counter);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&count));
+  EnumThreadWindows(GetCurrentThreadId(), CountWindowAndChildren, reinterpret_cast<LPARAM>(&count));
   return count;
 }
 
