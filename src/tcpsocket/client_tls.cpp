@@ -36,6 +36,7 @@ bool TcpClient::readCiphertext() {
 }
 
 void TcpClient::sendSecured(std::string_view text) {
+  if (!Connected()) sentBeforeUp_ = true;
   TlsOutput out;
   channel_->send(text, out);
   applyTls(out);
@@ -56,8 +57,13 @@ void TcpClient::applyTls(const TlsOutput& out) {
   if (!out.toSend.empty()) sendBytes(out.toSend);
   if (!isCurrent(generation)) return;
   if (out.opened) {
-    stopTimer();
     state_ = State::Connected;
+    if (sentBeforeUp_) {
+      CheckResult(restartTimer());
+      if (!isCurrent(generation)) return;
+    } else {
+      stopTimer();
+    }
     raise(OnConnect);
     if (!isCurrent(generation)) return;
   }

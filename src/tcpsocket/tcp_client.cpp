@@ -47,6 +47,7 @@ void TcpClient::closeSocket() {
   if (socket_ == kNoSocket) return;
   stopTimer();
   channel_.reset();
+  sentBeforeUp_ = false;
   const SocketHandle closing = socket_;
   const int error = sockets_.close(closing);
   socket_ = kNoSocket;
@@ -93,7 +94,7 @@ void TcpClient::Connect() {
   socket_ = opened.value;
   state_ = State::Connecting;
   const Generation generation = ++generation_;
-  if (tlsSetting_.mode != TlsSetting::Mode::Off && tls_)
+  if (tlsSetting_.mode != TlsSetting::Mode::Off)
     channel_ = std::make_unique<TlsChannel>(*tls_, serverName(), tlsSetting_.mode == TlsSetting::Mode::Verified);
   if (!window_) window_ = sockets_.createSocketWindow(*this);
   if (CheckResult(sockets_.selectEvents(socket_, window_)) || CheckResult(sockets_.connect(socket_, *address, port_)) ||

@@ -99,8 +99,9 @@ class TcpClient final : private SocketEventSink {
   //   Closed      none                                      stopped
   //   Connecting  open, connect started                     runs from Connect
   //   Securing    open, connected, TLS handshake under way  runs on from Connect
-  //   Connected   open, connect event without error seen    stopped; (re)started by
-  //               (with TLS: handshake and check done)        each send and each arrival
+  //   Connected   open, connect event without error seen    stopped (with TLS: started when
+  //               (with TLS: handshake and check done)        text waited to be sent); (re)started
+  //                                                           by each send and each arrival
   //
   // Closed -> Connecting: Connect with no failure.
   // Connecting -> Connected: connect event without error (OnConnect); with
@@ -177,6 +178,9 @@ class TcpClient final : private SocketEventSink {
   TlsSystem* tls_;
   TlsSetting tlsSetting_;
   std::unique_ptr<TlsChannel> channel_;
+  // Text was given to send before the TLS connection was up: once it is, the
+  // answer is awaited.
+  bool sentBeforeUp_ = false;
   std::uint32_t timeoutMs_ = 0;
   bool timerRunning_ = false;
   State state_ = State::Closed;

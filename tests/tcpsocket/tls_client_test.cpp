@@ -236,6 +236,13 @@ TEST_F(TlsClientTest, TheTimerRunsWhileConnectingAndAfterEachSendOrArrival) {
     t.serve(data("unasked"));
     t.events.clear();
   };
+  const auto sentBeforeUp = [](TlsClientTest& t) {
+    t.client->Connect();
+    t.client->SendText("request");
+    t.sockets.deliver(SocketEvent::Connect);
+    t.serve(kHandshake);
+    t.events.clear();
+  };
   const auto plainIdle = [](TlsClientTest& t) {
     t.connect();
     t.events.clear();
@@ -250,6 +257,7 @@ TEST_F(TlsClientTest, TheTimerRunsWhileConnectingAndAfterEachSendOrArrival) {
       {"up and idle", TlsSetting::Mode::Verified, idle, false, {}},
       {"after a send", TlsSetting::Mode::Verified, afterSend, true, {"error 10060", "disconnect"}},
       {"after an arrival", TlsSetting::Mode::Verified, afterArrival, true, {"error 10060", "disconnect"}},
+      {"up, with text sent before", TlsSetting::Mode::Verified, sentBeforeUp, true, {"error 10060", "disconnect"}},
       {"plain, up and idle", TlsSetting::Mode::Off, plainIdle, false, {}},
       {"plain, after a send", TlsSetting::Mode::Off, plainAfterSend, true, {"error 10060", "disconnect"}},
   };
