@@ -10,7 +10,10 @@ using tcp::Shielded;
 extern "C" {
 
 void settls() {
-  Shielded([&] { tcp::SetTls(PluginSession(), PluginSession().exchange.ExchangeValue, PluginSession().exchange.ExchangeText); });
+  Shielded([&] {
+    tcp::Session& session = PluginSession();
+    tcp::SetTls(session, session.exchange.ExchangeValue, session.exchange.ExchangeText);
+  });
 }
 
 void lasterror() {

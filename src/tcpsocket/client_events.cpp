@@ -35,7 +35,7 @@ void TcpClient::onSocketEvent(SocketHandle socket, SocketEvent event, int error)
 void TcpClient::onEventError(int error) {
   const Generation generation = generation_;
   CheckResult(error);
-  if (isCurrent(generation) && (Connecting() || state_ == State::Securing)) closeSocket();
+  if (isCurrent(generation) && (Connecting() || Securing())) closeSocket();
 }
 
 // OnDisconnect comes before the socket is closed; a handler that connects
@@ -45,7 +45,8 @@ void TcpClient::onClosed(Generation generation) {
   if (channel_) {
     TlsOutput out;
     channel_->endOfStream(out);
-    if (channel_->state() == TlsChannel::State::Failed) return failConnection(static_cast<std::int32_t>(channel_->error()));
+    if (channel_->state() == TlsChannel::State::Failed)
+      return failConnection(static_cast<std::int32_t>(channel_->error()));
   }
   state_ = State::Closed;
   raise(OnDisconnect);

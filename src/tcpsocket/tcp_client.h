@@ -78,6 +78,8 @@ class TcpClient final : private SocketEventSink {
   const std::string& host() const { return host_; }
   bool Connected() const { return state_ == State::Connected; }
   bool Connecting() const { return state_ == State::Connecting; }
+  // Connected, with the TLS handshake (or the certificate check) not yet done.
+  bool Securing() const { return state_ == State::Securing; }
   void setTls(TlsSetting setting) { tlsSetting_ = std::move(setting); }
   // Milliseconds, 0 for none: how long a connect (TLS handshake included)
   // may take, and how long a connection may stay silent after a send or an
@@ -132,7 +134,7 @@ class TcpClient final : private SocketEventSink {
   void onReadable();
   void onWritable();
   void onTimedOut();
-  bool socketUp() const { return state_ == State::Securing || state_ == State::Connected; }
+  bool socketUp() const { return Securing() || Connected(); }
   // Whether the socket of that generation is still the open one.
   bool isCurrent(Generation generation) const { return socket_ != kNoSocket && generation_ == generation; }
 
