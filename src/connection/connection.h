@@ -22,7 +22,8 @@ std::unique_ptr<TcpClient> CreateConnectionClient(Session& session);
 // The handlers: each writes its code and text to the slots and clicks the host.
 void HandleConnected(Session& session);
 void HandleDisconnected(Session& session);
-void HandleSocketError(Session& session);
+// Records code as the last failure, then reports code 3.
+void HandleSocketError(Session& session, std::int32_t code);
 // Appends the bytes (none for a count of 0 or less), reads the declared length
 // while it is pending, and reports code 4 with the progress in percent of the
 // declared length, counting every byte since the request.
@@ -35,15 +36,33 @@ std::string ResolveHost(SocketSystem& sockets, const std::string& name);
 // Resolves name and reports code 5 with the address, which becomes the
 // client's host, or code 6 "no ip".
 void SetHostByName(Session& session, const std::string& name);
-// The client's host becomes address, unchecked.
+// The client's host becomes address, unchecked (and no longer has a name).
 void SetHostAddress(Session& session, const std::string& address);
 // The client's port becomes the value's low 16 bits.
 void SetPort(Session& session, std::int32_t value);
+// Forgets the last failure and connects.
 void Connect(Session& session);
 void Disconnect(Session& session);
 // Opens a new response and sends request, whatever the connection's state.
 void SendRequest(Session& session, std::string_view request);
 // "host H Port P online|ofline bufer N"; nothing without a client.
 std::optional<std::string> StatusText(Session& session);
+
+// Reported when an arrival cannot be stored.
+inline constexpr std::int32_t kOutOfMemory = static_cast<std::int32_t>(0x8007000E);  // E_OUTOFMEMORY
+
+// The name of a failure's code: a Windows Sockets symbol for a positive code,
+// a TLS or certificate reason for a negative one, empty for 0.
+std::string FailureName(std::int32_t code);
+// mode 0 plain TCP, 1 TLS with the certificate checked, 2 TLS unchecked;
+// other values change nothing. From the next Connect on.
+void SetTls(Session& session, std::int32_t mode, const std::string& serverName);
+// Milliseconds; 0 or less for none.
+void SetTimeout(Session& session, std::int32_t milliseconds);
+// Trusts the certificate (PEM or DER) in the file at path as a root for TLS
+// connections; 0 or the code of why not. Files over kMaxCertificateFile are
+// refused unread.
+inline constexpr std::size_t kMaxCertificateFile = 1 << 20;
+std::int32_t TrustCertificateFile(Session& session, const std::string& path);
 
 }  // namespace tcp

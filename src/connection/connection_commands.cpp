@@ -20,7 +20,7 @@ void SetHostByName(Session& session, const std::string& name) {
     ReportEvent(session, kEventHostNotFound, "no ip");
     return;
   }
-  client->setHost(address);
+  client->setHost(address, name);
   ReportEvent(session, kEventHostResolved, address);
 }
 
@@ -33,7 +33,10 @@ void SetPort(Session& session, std::int32_t value) {
 }
 
 void Connect(Session& session) {
-  if (TcpClient* client = session.client()) client->Connect();
+  TcpClient* client = session.client();
+  if (!client) return;
+  session.lastFailure = 0;
+  client->Connect();
 }
 
 void Disconnect(Session& session) {

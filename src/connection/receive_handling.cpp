@@ -17,8 +17,11 @@ void HandleConnected(Session& session) { ReportEvent(session, kEventConnected, k
 
 void HandleDisconnected(Session& session) { ReportEvent(session, kEventDisconnected, kDisconnectedText); }
 
-// The host learns only that an error happened, not which.
-void HandleSocketError(Session& session) { ReportEvent(session, kEventSocketError, kErrorText); }
+// The event's text says only that an error happened; lasterror says which.
+void HandleSocketError(Session& session, std::int32_t code) {
+  session.lastFailure = code;
+  ReportEvent(session, kEventSocketError, kErrorText);
+}
 
 // Bytes that a read wrote straight into the room ReserveArrival gave are
 // already in place; others are copied in. An arrival that cannot be stored
@@ -34,7 +37,7 @@ void HandleDataRead(Session& session, const char* bytes, std::int32_t count) {
     else
       response.append(std::string_view(bytes, arrived));
   } catch (const std::bad_alloc&) {
-    HandleSocketError(session);
+    HandleSocketError(session, kOutOfMemory);
     if (TcpClient* client = session.client()) client->Abort();
     return;
   }
@@ -58,14 +61,17 @@ char* ReserveArrival(Session& session, std::int32_t count) {
 }
 
 std::unique_ptr<TcpClient> CreateConnectionClient(Session& session) {
-  auto client = std::make_unique<TcpClient>(*session.platform.sockets, [&session](const std::string& text) {
-    session.platform.windows->showMessageBox(session.applicationWindow, session.applicationCaption, text);
-  });
+  auto client = std::make_unique<TcpClient>(
+      *session.platform.sockets,
+      [&session](const std::string& text) {
+        session.platform.windows->showMessageBox(session.applicationWindow, session.applicationCaption, text);
+      },
+      session.platform.tls);
   client->setPort(1234);
   client->setHost("127.0.0.1");
   client->OnConnect = [&session](TcpClient&) { HandleConnected(session); };
   client->OnDisconnect = [&session](TcpClient&) { HandleDisconnected(session); };
-  client->OnError = [&session](TcpClient&, std::int32_t) { HandleSocketError(session); };
+  client->OnError = [&session](TcpClient&, std::int32_t code) { HandleSocketError(session, code); };
   client->ReadInto = [&session](TcpClient&, std::int32_t count) { return ReserveArrival(session, count); };
   client->OnRead = [&session](TcpClient&, const char* buffer, std::int32_t, std::int32_t count) {
     HandleDataRead(session, buffer, count);

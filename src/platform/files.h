@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -13,6 +15,15 @@ class FileSystem {
   // closes it before returning. The path is an ANSI name used unchanged.
   // Returns false when the file could not be created or written.
   virtual bool writeFile(const std::string& path, std::string_view bytes) = 0;
+
+  // The whole content of the file at path (an ANSI name used unchanged), or
+  // the HRESULT-style code of why not. A file larger than maxBytes is
+  // refused unread.
+  struct ReadResult {
+    std::string bytes;
+    std::uint32_t error = 0;
+  };
+  virtual ReadResult readFile(const std::string& path, std::size_t maxBytes) = 0;
 };
 
 }  // namespace tcp

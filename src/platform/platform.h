@@ -4,6 +4,7 @@
 #include "platform/files.h"
 #include "platform/sockets.h"
 #include "platform/timer.h"
+#include "platform/tls.h"
 #include "platform/window_system.h"
 
 namespace tcp {
@@ -16,6 +17,7 @@ struct Platform {
   WindowSystem* windows = nullptr;
   Timers* timers = nullptr;
   SocketSystem* sockets = nullptr;
+  TlsSystem* tls = nullptr;
 };
 
 }  // namespace tcp

@@ -16,6 +16,7 @@ inline constexpr SocketHandle kNoSocket = ~SocketHandle(0);
 // themselves: an operation still in progress, and an invalid argument.
 inline constexpr int kWouldBlock = 10035;
 inline constexpr int kInvalidArgument = 10022;
+inline constexpr int kTimedOut = 10060;
 
 // What a platform call gave back: its value (the platform's own result, a
 // failed send or receive gives -1), and 0 or the error code it failed with.
@@ -25,8 +26,9 @@ struct SocketResult {
   int error = 0;
 };
 
-// The socket events a client asks for; the platform reports no others.
-enum class SocketEvent { Read, Write, Connect, Close };
+// The socket events a client asks for, and the tick of a socket's timer; the
+// platform reports no others.
+enum class SocketEvent { Read, Write, Connect, Close, Timeout };
 
 // Receives the events of the sockets whose events were selected for its window.
 class SocketEventSink {
@@ -72,6 +74,10 @@ class SocketSystem {
   virtual void destroySocketWindow(WindowHandle window) = 0;
   // Removes the socket events still queued for window, undelivered.
   virtual void dropQueuedEvents(WindowHandle window) = 0;
+  // (Re)starts socket's timer on window: a Timeout event for socket every
+  // delayMs until it is stopped. Returns 0 or the error code it failed with.
+  virtual int startTimer(WindowHandle window, SocketHandle socket, std::uint32_t delayMs) = 0;
+  virtual void stopTimer(WindowHandle window, SocketHandle socket) = 0;
 };
 
 }  // namespace tcp

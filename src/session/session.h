@@ -29,6 +29,9 @@ struct Session {
   // built, and clears it (emptying the list) when its window is destroyed.
   // Without them makeheader keeps nothing and getheadername finds nothing.
   bool headerLinesKept = false;
+  // The code of the last failure reported with code 3 since the last
+  // kconect (a Windows Sockets code, or a negative HRESULT-style one); 0 for none.
+  std::int32_t lastFailure = 0;
   // The hidden application window "tcpplug" created at library load; it owns
   // the library's message box and gives it its title.
   WindowHandle applicationWindow = 0;

@@ -12,7 +12,7 @@ void TcpClient::onSocketEvent(SocketHandle socket, SocketEvent event, int error)
   const Generation generation = generation_;
   if (event == SocketEvent::Close) {
     // The close can overtake data not yet read: take that in first.
-    while (Connected() && readAvailable()) {
+    while (socketUp() && readAvailable()) {
     }
     if (!isCurrent(generation)) return;
   }
@@ -26,6 +26,7 @@ void TcpClient::onSocketEvent(SocketHandle socket, SocketEvent event, int error)
     case SocketEvent::Connect: return onConnected();
     case SocketEvent::Read: return onReadable();
     case SocketEvent::Write: return onWritable();
+    case SocketEvent::Timeout: return onTimedOut();
     case SocketEvent::Close: return;
   }
 }
@@ -34,18 +35,27 @@ void TcpClient::onSocketEvent(SocketHandle socket, SocketEvent event, int error)
 void TcpClient::onEventError(int error) {
   const Generation generation = generation_;
   CheckResult(error);
-  if (isCurrent(generation) && Connecting()) closeSocket();
+  if (isCurrent(generation) && (Connecting() || Securing())) closeSocket();
 }
 
 // OnDisconnect comes before the socket is closed; a handler that connects
-// again keeps its new socket.
+// again keeps its new socket. A FIN before the TLS handshake is done is a
+// failed connect.
 void TcpClient::onClosed(Generation generation) {
+  if (channel_) {
+    TlsOutput out;
+    channel_->endOfStream(out);
+    if (channel_->state() == TlsChannel::State::Failed)
+      return failConnection(static_cast<std::int32_t>(channel_->error()));
+  }
   state_ = State::Closed;
   raise(OnDisconnect);
   if (isCurrent(generation)) closeSocket();
 }
 
 void TcpClient::onConnected() {
+  if (channel_) return startSecuring();
+  stopTimer();
   state_ = State::Connected;
   raise(OnConnect);
 }
@@ -60,6 +70,7 @@ void TcpClient::onWritable() { sendQueued(); }
 // receive and here) and still raises OnRead with its -1.
 bool TcpClient::readAvailable() {
   std::lock_guard<std::recursive_mutex> lock(guard_);
+  if (channel_) return readCiphertext();
   const SocketResult<std::uint32_t> readable = sockets_.bytesReadable(socket_);
   if (readable.error != 0 || readable.value == 0) return false;
   const auto wanted = static_cast<std::int32_t>(std::min<std::uint32_t>(readable.value, kBufferSize));
@@ -68,12 +79,13 @@ bool TcpClient::readAvailable() {
   if (!room) room = buffer_.data();
   const SocketResult<std::int32_t> received = receive(room, wanted);
   CheckResult(received.error);
+  if (received.value > 0) noteActivity();
   if (OnRead && !destroying_) OnRead(*this, room, highestIndex, received.value);
   return received.value > 0;
 }
 
 SocketResult<std::int32_t> TcpClient::receive(char* bytes, std::int32_t count) {
-  if (!Connected()) return {};
+  if (!socketUp()) return {};
   std::lock_guard<std::recursive_mutex> lock(guard_);
   const SocketResult<std::int32_t> received = sockets_.receive(socket_, bytes, count);
   CheckResult(received.error);

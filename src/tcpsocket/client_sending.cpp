@@ -11,10 +11,18 @@ SocketResult<std::int32_t> TcpClient::send(std::string_view bytes) {
   return sockets_.send(socket_, bytes.data(), static_cast<std::int32_t>(count));
 }
 
+// With TLS on the text goes out as records. A send while Connected restarts
+// the timer: the peer's answer is awaited from now on.
+void TcpClient::SendText(std::string_view text) {
+  noteActivity();
+  if (channel_) return sendSecured(text);
+  sendBytes(text);
+}
+
 // The platform signals the write event again only after a send has failed
 // with would-block; so the queue is sent on until that happens, never left
 // waiting after a send that merely took less than asked.
-void TcpClient::SendText(std::string_view text) {
+void TcpClient::sendBytes(std::string_view text) {
   if (!queue_.empty()) {
     queue_.append(text);
     return;

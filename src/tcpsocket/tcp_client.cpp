@@ -2,8 +2,8 @@
 
 namespace tcp {
 
-TcpClient::TcpClient(SocketSystem& sockets, ShowMessage showMessage)
-    : sockets_(sockets), showMessage_(std::move(showMessage)) {
+TcpClient::TcpClient(SocketSystem& sockets, ShowMessage showMessage, TlsSystem* tls)
+    : sockets_(sockets), showMessage_(std::move(showMessage)), tls_(tls) {
   if (sockets_.startup() != 0) showMessage_("WSAStartup error.");
 }
 
@@ -45,6 +45,9 @@ bool TcpClient::CheckResult(int error, SocketHandle socket) {
 // close is reported (naming the old handle), so a handler may connect again.
 void TcpClient::closeSocket() {
   if (socket_ == kNoSocket) return;
+  stopTimer();
+  channel_.reset();
+  sentBeforeUp_ = false;
   const SocketHandle closing = socket_;
   const int error = sockets_.close(closing);
   socket_ = kNoSocket;
@@ -57,6 +60,7 @@ void TcpClient::closeSocket() {
 void TcpClient::Disconnect() {
   if (socket_ == kNoSocket) return;
   const bool wasConnected = Connected();
+  if (channel_) sendCloseNotify();
   closeSocket();
   if (wasConnected) raise(OnDisconnect);
 }
@@ -67,10 +71,16 @@ void TcpClient::Abort() {
 
 // A host that is not a dotted address fails before any socket exists, with
 // the error an invalid argument gives. A socket whose events cannot reach the
-// window would never report the connect: that counts as a failed connect.
+// window, or whose timer cannot run, would never report the connect (or its
+// lapse): that counts as a failed connect. With TLS on the channel is made
+// here, so that what is sent before the handshake is done waits in it.
 void TcpClient::Connect() {
   Disconnect();
   if (socket_ != kNoSocket) return;  // a disconnect handler has connected again
+  if (tlsSetting_.mode != TlsSetting::Mode::Off && !tls_) {
+    CheckResult(static_cast<int>(kTlsPackageNotFound));
+    return;
+  }
   const std::optional<std::uint32_t> address = sockets_.parseAddress(host_);
   if (!address) {
     CheckResult(kInvalidArgument);
@@ -84,8 +94,11 @@ void TcpClient::Connect() {
   socket_ = opened.value;
   state_ = State::Connecting;
   const Generation generation = ++generation_;
+  if (tlsSetting_.mode != TlsSetting::Mode::Off)
+    channel_ = std::make_unique<TlsChannel>(*tls_, serverName(), tlsSetting_.mode == TlsSetting::Mode::Verified);
   if (!window_) window_ = sockets_.createSocketWindow(*this);
-  if (CheckResult(sockets_.selectEvents(socket_, window_)) || CheckResult(sockets_.connect(socket_, *address, port_)))
+  if (CheckResult(sockets_.selectEvents(socket_, window_)) || CheckResult(sockets_.connect(socket_, *address, port_)) ||
+      CheckResult(restartTimer()))
     abandonConnect(generation);
 }
 

@@ -3,17 +3,33 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 
 #include "platform/sockets.h"
+#include "platform/tls.h"
 #include "tcpsocket/send_queue.h"
+#include "tcpsocket/tls_channel.h"
 
 namespace tcp {
 
 // The text of a Windows Sockets error code; "WSAEUNKNOWN" for codes not listed.
 std::string ErrorName(std::int32_t code);
+// The symbol of a Windows Sockets error code ("WSAECONNREFUSED"), whatever
+// ErrorName says of it; "WSAEUNKNOWN" for codes not listed.
+std::string SocketErrorSymbol(std::int32_t code);
+
+// Whether a connection speaks TLS, and to which name. Applies from the next
+// Connect on.
+struct TlsSetting {
+  enum class Mode { Off, Verified, Unverified };
+  Mode mode = Mode::Off;
+  // Sent as SNI and checked against the certificate; empty: the host name
+  // the host was set with, else the host itself.
+  std::string serverName;
+};
 
 // An asynchronous IPv4 TCP client driven by its socket window's events. All
 // of it runs on the thread that handles the socket window's messages. Event
@@ -24,6 +40,8 @@ class TcpClient final : private SocketEventSink {
   static constexpr std::size_t kBufferSize = 1048576;
 
   using Event = std::function<void(TcpClient&)>;
+  // code: a Windows Sockets error code, or a TLS or certificate code
+  // (HRESULT-style, negative as a signed value).
   using ErrorEvent = std::function<void(TcpClient&, std::int32_t code)>;
   // The buffer, its highest valid index and the count the read returned.
   using ReadEvent = std::function<void(TcpClient&, const char* buffer, std::int32_t highestIndex, std::int32_t count)>;
@@ -33,7 +51,8 @@ class TcpClient final : private SocketEventSink {
   // Shows the library's message box; used only for errors nobody handles.
   using ShowMessage = std::function<void(const std::string& text)>;
 
-  TcpClient(SocketSystem& sockets, ShowMessage showMessage);
+  // tls: the engine for connections with TLS on; without one they fail.
+  TcpClient(SocketSystem& sockets, ShowMessage showMessage, TlsSystem* tls = nullptr);
   ~TcpClient() override;
   TcpClient(const TcpClient&) = delete;
   TcpClient& operator=(const TcpClient&) = delete;
@@ -51,10 +70,21 @@ class TcpClient final : private SocketEventSink {
   // The port to connect to; while Connected, the connection's local port.
   // Reading it never changes the port the next Connect uses.
   std::uint16_t port();
-  void setHost(std::string host) { host_ = std::move(host); }
+  // host: a dotted address; name: the host name it was found for, if any.
+  void setHost(std::string host, std::string name = {}) {
+    host_ = std::move(host);
+    hostName_ = std::move(name);
+  }
   const std::string& host() const { return host_; }
   bool Connected() const { return state_ == State::Connected; }
   bool Connecting() const { return state_ == State::Connecting; }
+  // Connected, with the TLS handshake (or the certificate check) not yet done.
+  bool Securing() const { return state_ == State::Securing; }
+  void setTls(TlsSetting setting) { tlsSetting_ = std::move(setting); }
+  // Milliseconds, 0 for none: how long a connect (TLS handshake included)
+  // may take, and how long a connection may stay silent after a send or an
+  // arrival. Takes effect when the timer next starts.
+  void setTimeout(std::uint32_t milliseconds) { timeoutMs_ = milliseconds; }
   SocketHandle socket() const { return socket_; }
 
   void Connect();
@@ -67,19 +97,32 @@ class TcpClient final : private SocketEventSink {
   void SendText(std::string_view text);
 
  private:
-  //   state       socket
-  //   Closed      none
-  //   Connecting  open, connect started
-  //   Connected   open, connect event without error seen
+  //   state       socket                                    timer (with a timeout set)
+  //   Closed      none                                      stopped
+  //   Connecting  open, connect started                     runs from Connect
+  //   Securing    open, connected, TLS handshake under way  runs on from Connect
+  //   Connected   open, connect event without error seen    stopped (with TLS: started when
+  //               (with TLS: handshake and check done)        text waited to be sent); (re)started
+  //                                                           by each send and each arrival
   //
   // Closed -> Connecting: Connect with no failure.
-  // Connecting -> Connected: connect event without error (OnConnect).
-  // Connecting -> Closed: connect event with an error (OnError only),
-  //   Disconnect (no event), Connect (restarts).
-  // Connected -> Closed: close event (OnRead for bytes still readable, OnError
-  //   when it carries an error, then OnDisconnect), Disconnect (OnDisconnect),
-  //   Connect (OnDisconnect, then a new connect), Abort (no event).
-  enum class State { Closed, Connecting, Connected };
+  // Connecting -> Connected: connect event without error (OnConnect); with
+  //   TLS off only.
+  // Connecting -> Securing: connect event without error, with TLS on (the
+  //   ClientHello goes out).
+  // Securing -> Connected: the handshake and, when asked, the certificate
+  //   check succeeded (OnConnect).
+  // Connecting, Securing -> Closed: connect event with an error, a failed
+  //   handshake or check, FIN during the handshake, the timer's tick
+  //   (OnError only), Disconnect (no event), Connect (restarts).
+  // Connected -> Closed: close event or the peer's close_notify (OnRead for
+  //   bytes still readable, OnError when it carries an error, then
+  //   OnDisconnect), Disconnect (close_notify with TLS, OnDisconnect),
+  //   Connect (OnDisconnect, then a new connect), a broken record or the
+  //   timer's tick (OnError, then OnDisconnect), Abort (no event).
+  // With TLS off the client never is Securing; with no timeout set the timer
+  // never runs.
+  enum class State { Closed, Connecting, Securing, Connected };
   // Counts the sockets opened: a handle value may come back for a later
   // socket, a generation never does.
   using Generation = std::uint64_t;
@@ -90,6 +133,8 @@ class TcpClient final : private SocketEventSink {
   void onConnected();
   void onReadable();
   void onWritable();
+  void onTimedOut();
+  bool socketUp() const { return Securing() || Connected(); }
   // Whether the socket of that generation is still the open one.
   bool isCurrent(Generation generation) const { return socket_ != kNoSocket && generation_ == generation; }
 
@@ -98,7 +143,26 @@ class TcpClient final : private SocketEventSink {
   bool readAvailable();
   SocketResult<std::int32_t> receive(char* bytes, std::int32_t count);
   SocketResult<std::int32_t> send(std::string_view bytes);
+  void sendBytes(std::string_view bytes);
   void sendQueued();
+
+  // TLS (client_tls.cpp): the channel exists from Connect to the close of a
+  // connection with TLS on.
+  std::string serverName() const;
+  void startSecuring();
+  bool readCiphertext();
+  void sendSecured(std::string_view text);
+  void sendCloseNotify();
+  void applyTls(const TlsOutput& out);
+  void deliverPlaintext(std::string_view text);
+  // Reports code and closes; OnDisconnect follows when the connection was up.
+  void failConnection(std::int32_t code);
+
+  // The timer (client_timeout.cpp).
+  int restartTimer();
+  void stopTimer();
+  // An arrival or a send while Connected restarts the timer.
+  void noteActivity();
 
   // Whether a platform call's error code is a failure; reports it (to
   // OnError, or in the message box naming socket) unless it is would-block.
@@ -112,6 +176,15 @@ class TcpClient final : private SocketEventSink {
   WindowHandle window_ = 0;
   std::uint16_t port_ = 0;
   std::string host_;
+  std::string hostName_;
+  TlsSystem* tls_;
+  TlsSetting tlsSetting_;
+  std::unique_ptr<TlsChannel> channel_;
+  // Text was given to send before the TLS connection was up: once it is, the
+  // answer is awaited.
+  bool sentBeforeUp_ = false;
+  std::uint32_t timeoutMs_ = 0;
+  bool timerRunning_ = false;
   State state_ = State::Closed;
   SocketHandle socket_ = kNoSocket;
   Generation generation_ = 0;

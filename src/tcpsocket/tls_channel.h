@@ -13,6 +13,7 @@ namespace tcp {
 // Codes the channel reports on its own.
 inline constexpr TlsCode kTlsIncompleteMessage = 0x80090318;  // SEC_E_INCOMPLETE_MESSAGE
 inline constexpr TlsCode kTlsIllegalMessage = 0x80090326;     // SEC_E_ILLEGAL_MESSAGE
+inline constexpr TlsCode kTlsPackageNotFound = 0x80090305;    // SEC_E_SECPKG_NOT_FOUND
 
 // The name of a TLS or certificate code (for example "CERT_E_UNTRUSTEDROOT");
 // "0x" and eight hex digits for codes not listed.

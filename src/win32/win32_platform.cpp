@@ -1,4 +1,5 @@
 #include "win32/win32_platform.h"
+#include "win32/win32_tls.h"
 
 namespace tcp::win32 {
 
@@ -8,6 +9,16 @@ WindowSystem& windowSystem();
 Timers& timers();
 SocketSystem& sockets();
 
+namespace {
+
+// Made on first use; the roots added to it stay for the library's life.
+TlsSystem& tlsSystem() {
+  static const std::unique_ptr<TlsSystem> system = makeSchannelTls();
+  return *system;
+}
+
+}  // namespace
+
 Platform platform() {
   Platform services;
   services.codePages = &codePages();
@@ -15,6 +26,7 @@ Platform platform() {
   services.windows = &windowSystem();
   services.timers = &timers();
   services.sockets = &sockets();
+  services.tls = &tlsSystem();
   return services;
 }
 

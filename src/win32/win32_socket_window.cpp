@@ -29,8 +29,17 @@ std::optional<SocketEvent> eventOf(WORD bits) {
 // error half of the message is no error.
 int errorOf(WORD code) { return code > WSABASEERR ? code : 0; }
 
+// A socket's timer has the socket's handle as its identifier.
+LRESULT onTimer(SocketEventSink& sink, WPARAM timer) {
+  return Shielded(LRESULT{0}, [&] {
+    sink.onSocketEvent(static_cast<SocketHandle>(timer), SocketEvent::Timeout, 0);
+    return LRESULT{0};
+  });
+}
+
 LRESULT CALLBACK socketWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* sink = reinterpret_cast<SocketEventSink*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (sink && message == WM_TIMER) return onTimer(*sink, wParam);
   if (!sink || message != kSocketMessage) return DefWindowProcA(window, message, wParam, lParam);
   const std::optional<SocketEvent> event = eventOf(WSAGETSELECTEVENT(lParam));
   if (!event) return 0;
@@ -90,6 +99,16 @@ void DropQueuedSocketEvents(WindowHandle window) {
   while (PeekMessageA(&queued, reinterpret_cast<HWND>(window), kSocketMessage, kSocketMessage,
                       PM_REMOVE | PM_NOYIELD | PM_QS_POSTMESSAGE)) {
   }
+}
+
+// Setting a timer with the identifier of a running one restarts it.
+int StartSocketTimer(WindowHandle window, SocketHandle socket, std::uint32_t delayMs) {
+  if (SetTimer(reinterpret_cast<HWND>(window), static_cast<UINT_PTR>(socket), delayMs, nullptr) != 0) return 0;
+  return WSAENOBUFS;
+}
+
+void StopSocketTimer(WindowHandle window, SocketHandle socket) {
+  KillTimer(reinterpret_cast<HWND>(window), static_cast<UINT_PTR>(socket));
 }
 
 void UnregisterSocketWindowClass() { UnregisterClassA(kSocketWindowClass, thisModule()); }

@@ -97,6 +97,10 @@ class Win32Sockets final : public SocketSystem {
   WindowHandle createSocketWindow(SocketEventSink& sink) override { return CreateSocketWindow(sink); }
   void destroySocketWindow(WindowHandle window) override { DestroySocketWindow(window); }
   void dropQueuedEvents(WindowHandle window) override { DropQueuedSocketEvents(window); }
+  int startTimer(WindowHandle window, SocketHandle socket, std::uint32_t delayMs) override {
+    return StartSocketTimer(window, socket, delayMs);
+  }
+  void stopTimer(WindowHandle window, SocketHandle socket) override { StopSocketTimer(window, socket); }
 };
 
 Win32Sockets& instance() {

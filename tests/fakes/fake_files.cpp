@@ -9,4 +9,11 @@ bool FakeFileSystem::writeFile(const std::string& path, std::string_view bytes) 
   return true;
 }
 
+FileSystem::ReadResult FakeFileSystem::readFile(const std::string& path, std::size_t maxBytes) {
+  const auto found = files.find(path);
+  if (found == files.end()) return {{}, 0x80070002};
+  if (found->second.size() > maxBytes) return {{}, 0x800700DF};
+  return {found->second, 0};
+}
+
 }  // namespace tcp::fakes

@@ -13,6 +13,8 @@ namespace tcp::fakes {
 class FakeFileSystem : public FileSystem {
  public:
   bool writeFile(const std::string& path, std::string_view bytes) override;
+  // Paths not in files fail with ERROR_FILE_NOT_FOUND's code.
+  ReadResult readFile(const std::string& path, std::size_t maxBytes) override;
 
   std::map<std::string, std::string> files;
   std::set<std::string> unwritable;

@@ -113,6 +113,18 @@ void FakeSockets::destroySocketWindow(WindowHandle) {
 
 void FakeSockets::dropQueuedEvents(WindowHandle) { queued_.clear(); }
 
+int FakeSockets::startTimer(WindowHandle, SocketHandle socket, std::uint32_t delayMs) {
+  if (timerError != 0) return timerError;
+  timers[socket] = delayMs;
+  return 0;
+}
+
+void FakeSockets::stopTimer(WindowHandle, SocketHandle socket) { timers.erase(socket); }
+
+void FakeSockets::fireTimer() {
+  if (timers.count(current)) deliver(SocketEvent::Timeout);
+}
+
 void FakeSockets::deliver(SocketEvent event, int error) { deliverFor(current, event, error); }
 
 void FakeSockets::post(SocketEvent event, int error) { queued_.push_back({current, event, error}); }

@@ -30,6 +30,8 @@ class FakeSockets : public SocketSystem {
   WindowHandle createSocketWindow(SocketEventSink& sink) override;
   void destroySocketWindow(WindowHandle window) override;
   void dropQueuedEvents(WindowHandle window) override;
+  int startTimer(WindowHandle window, SocketHandle socket, std::uint32_t delayMs) override;
+  void stopTimer(WindowHandle window, SocketHandle socket) override;
 
   // Delivers an event for socket (the current one by default).
   void deliver(SocketEvent event, int error = 0);
@@ -38,6 +40,8 @@ class FakeSockets : public SocketSystem {
   // delivers what is still queued, in order.
   void post(SocketEvent event, int error = 0);
   void pump();
+  // Delivers the current socket's timer tick, if its timer runs.
+  void fireTimer();
 
   // Settings of the peer and the platform.
   int startupResult = 0;
@@ -51,6 +55,7 @@ class FakeSockets : public SocketSystem {
   int sendBlocksAfter = -1;  // calls that succeed before sends fail with would-block
   int sendError = 0;         // every send fails with this code when not 0
   bool reuseHandles = false; // every socket gets the same handle
+  int timerError = 0;        // startTimer fails with this code when not 0
   std::map<std::string, std::string> hosts;
   std::string incoming;
 
@@ -69,6 +74,7 @@ class FakeSockets : public SocketSystem {
   WindowHandle window = 0;
   std::uint32_t connectedAddress = 0;
   std::uint16_t connectedPort = 0;
+  std::map<SocketHandle, std::uint32_t> timers;  // the running timers and their delays
 
  private:
   struct Message {

@@ -1,13 +1,16 @@
-// The socket client driven by arbitrary sequences of calls, socket events and
-// handler reactions against the fake socket layer: it is always in exactly
-// one of its three states, with a socket exactly when it is not Closed, and
-// nothing it does crashes or leaks.
+// The socket client driven by arbitrary sequences of calls, socket events,
+// timer ticks, TLS settings, server records and handler reactions against the
+// fake socket and security layers: it is always in exactly one of its four
+// states, with a socket exactly when it is not Closed, its timer runs only
+// for its open socket, and nothing it does crashes or leaks.
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
 #include <memory>
 #include <string>
 
 #include "fake_sockets.h"
+#include "fake_tls.h"
 #include "tcpsocket/tcp_client.h"
 
 namespace {
@@ -15,18 +18,29 @@ namespace {
 constexpr tcp::SocketEvent kEvents[] = {tcp::SocketEvent::Read, tcp::SocketEvent::Write, tcp::SocketEvent::Connect,
                                         tcp::SocketEvent::Close};
 constexpr int kErrors[] = {0, 0, 0, tcp::kWouldBlock, 10054, 10061};
+using tcp::fakes::fakeRecord;
+// What the fake server may send: its handshake, data, the close alert, a
+// post-handshake message, a record it never sends, and plain text.
+const std::string kServerBytes[] = {
+    fakeRecord('H', "server hello"), fakeRecord('H', "server finished"), fakeRecord('D', "data"),
+    fakeRecord('A', "close_notify"), fakeRecord('R', "renegotiate"),     fakeRecord('R', "ticket"),
+    fakeRecord('X', "junk"),         "HTTP/1.1 400 Bad Request\r\n\r\n",
+};
 
-void checkState(const tcp::TcpClient& client) {
-  const int states = int{client.Connected()} + int{client.Connecting()};
+void checkState(const tcp::TcpClient& client, const tcp::fakes::FakeSockets& sockets) {
+  const int states = int{client.Connected()} + int{client.Connecting()} + int{client.Securing()};
   if (states > 1) std::abort();
   if ((states == 1) != (client.socket() != tcp::kNoSocket)) std::abort();
+  if (sockets.timers.size() > 1 || (!sockets.timers.empty() && sockets.timers.begin()->first != client.socket()))
+    std::abort();
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   tcp::fakes::FakeSockets sockets;
-  auto client = std::make_unique<tcp::TcpClient>(sockets, [](const std::string&) {});
+  tcp::fakes::FakeTlsSystem tls;
+  auto client = std::make_unique<tcp::TcpClient>(sockets, [](const std::string&) {}, &tls);
   client->setHost("127.0.0.1");
   // What handlers do is chosen by the input too: reconnect, disconnect, send.
   // A handler's own call may raise events again; those handlers stay quiet,
@@ -54,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t operation = data[i];
     const std::uint8_t argument = data[i + 1];
     reaction = argument >> 4;
-    switch (operation % 10) {
+    switch (operation % 14) {
       case 0: client->Connect(); break;
       case 1: client->Disconnect(); break;
       case 2: client->SendText(std::string(argument, 'x')); break;
@@ -65,8 +79,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 7: sockets.reuseHandles = argument & 1; break;
       case 8: sockets.sendLimit = argument; sockets.sendBlocksAfter = argument % 3 - 1; break;
       case 9: sockets.deliverFor(argument, kEvents[argument % 4]); break;
+      case 10: client->setTls({static_cast<tcp::TlsSetting::Mode>(argument % 3), ""}); break;
+      case 11: client->setTimeout(argument % 2 ? 100 : 0); break;
+      case 12: sockets.fireTimer(); break;
+      case 13: sockets.incoming += kServerBytes[argument % std::size(kServerBytes)]; break;
     }
-    checkState(*client);
+    checkState(*client, sockets);
   }
   client.reset();
   return 0;

@@ -9,6 +9,7 @@
 #include "fake_code_pages.h"
 #include "fake_files.h"
 #include "fake_sockets.h"
+#include "fake_tls.h"
 #include "fake_window_system.h"
 #include "plugin/plugin_session.h"
 #include "response_fixtures.h"
@@ -37,6 +38,10 @@ void kconect();
 void disconect();
 void sendc();
 void status();
+void settls();
+void lasterror();
+void settimeout();
+void addca();
 }
 
 namespace tcp {
@@ -157,13 +162,36 @@ TEST_F(CommandShims, TextCommandsTouchOnlyTheTextSlot) {
 TEST_F(CommandShims, ConnectionCommandsWithoutAFormLeaveTheSlotsAlone) {
   session.exchange.ExchangeValue = 42;
   sockets.hosts = {{"localhost", "127.0.0.1"}};
-  for (Command command : {sethost, setip, setport, kconect, disconect, sendc, status}) {
+  for (Command command : {sethost, setip, setport, kconect, disconect, sendc, status, settls, settimeout}) {
     EXPECT_EQ(run(command, "request"), "request");
     EXPECT_EQ(session.exchange.ExchangeValue, 42);
   }
   EXPECT_TRUE(windows.posted.empty());
   EXPECT_TRUE(sockets.calls.empty());
   EXPECT_EQ(sockets.startups, 0);
+}
+
+TEST_F(CommandShims, LasterrorGivesTheLastFailuresNameAndCode) {
+  const std::pair<std::int32_t, const char*> cases[] = {
+      {0, ""}, {10061, "WSAECONNREFUSED"}, {static_cast<std::int32_t>(0x800B010F), "CERT_E_CN_NO_MATCH"}};
+  for (const auto& [code, name] : cases) {
+    session.lastFailure = code;
+    EXPECT_EQ(run(lasterror, "before"), name);
+    EXPECT_EQ(session.exchange.ExchangeValue, code);
+  }
+}
+
+// addca answers in the value alone: the text still names the file.
+TEST_F(CommandShims, AddcaLeavesTheTextAndPutsItsVerdictInTheValue) {
+  fakes::FakeTlsSystem tls;
+  session.platform.tls = &tls;
+  files.files["ca.pem"] = "certificate";
+  EXPECT_EQ(run(addca, "ca.pem"), "ca.pem");
+  EXPECT_EQ(session.exchange.ExchangeValue, 0);
+  EXPECT_EQ(run(addca, "gone.pem"), "gone.pem");
+  EXPECT_EQ(session.exchange.ExchangeValue, static_cast<std::int32_t>(0x80070002));
+  EXPECT_EQ(tls.trustedRoots, std::vector<std::string>{"certificate"});
+  EXPECT_TRUE(windows.posted.empty());
 }
 
 // Platform services that run out of memory on every call.

@@ -49,6 +49,9 @@ TEST_F(ExchangeTest, AStreamPastTheAddressSpaceGivesCodeThreeAndTheHostGoesOn) {
     const std::vector<std::int32_t> seen = codes();
     EXPECT_NE(std::find(seen.begin(), seen.end(), 3), seen.end())
         << "the receive could not be stored: code 3, not the whole stream";
+    plugin.command("lasterror");
+    EXPECT_EQ(plugin.getFile(), "E_OUTOFMEMORY");
+    EXPECT_EQ(plugin.getData(), static_cast<std::int32_t>(0x8007000E));
     plugin.command("status");
     EXPECT_EQ(plugin.getFile().rfind("host 127.0.0.1 Port ", 0), 0u) << plugin.getFile();
     plugin.command("disconect");

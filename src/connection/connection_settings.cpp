@@ -1,0 +1,28 @@
+#include "connection/connection.h"
+
+namespace tcp {
+
+std::string FailureName(std::int32_t code) {
+  if (code == 0) return {};
+  if (code < 0) return TlsErrorName(static_cast<TlsCode>(code));
+  return SocketErrorSymbol(code);
+}
+
+void SetTls(Session& session, std::int32_t mode, const std::string& serverName) {
+  TcpClient* client = session.client();
+  if (!client || mode < 0 || mode > 2) return;
+  client->setTls({static_cast<TlsSetting::Mode>(mode), serverName});
+}
+
+void SetTimeout(Session& session, std::int32_t milliseconds) {
+  if (TcpClient* client = session.client()) client->setTimeout(milliseconds > 0 ? std::uint32_t(milliseconds) : 0);
+}
+
+std::int32_t TrustCertificateFile(Session& session, const std::string& path) {
+  if (!session.platform.tls) return static_cast<std::int32_t>(kTlsPackageNotFound);
+  const FileSystem::ReadResult file = session.platform.files->readFile(path, kMaxCertificateFile);
+  if (file.error != 0) return static_cast<std::int32_t>(file.error);
+  return static_cast<std::int32_t>(session.platform.tls->addTrustedRoot(file.bytes));
+}
+
+}  // namespace tcp

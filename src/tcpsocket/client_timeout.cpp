@@ -1,0 +1,31 @@
+#include "tcpsocket/tcp_client.h"
+
+namespace tcp {
+
+// Returns 0, or the error the platform's timer failed with.
+int TcpClient::restartTimer() {
+  if (timeoutMs_ == 0 || socket_ == kNoSocket || !window_) return 0;
+  const int error = sockets_.startTimer(window_, socket_, timeoutMs_);
+  timerRunning_ = error == 0;
+  return error;
+}
+
+void TcpClient::stopTimer() {
+  if (!timerRunning_) return;
+  timerRunning_ = false;
+  sockets_.stopTimer(window_, socket_);
+}
+
+void TcpClient::noteActivity() {
+  if (Connected()) CheckResult(restartTimer());
+}
+
+// The timer repeats: it stops at its first tick. A tick that was already on
+// its way when the timer stopped finds it stopped and does nothing.
+void TcpClient::onTimedOut() {
+  if (!timerRunning_) return;
+  stopTimer();
+  failConnection(kTimedOut);
+}
+
+}  // namespace tcp
