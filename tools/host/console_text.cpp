@@ -1,16 +1,29 @@
 #include "console_text.h"
 
+#include <io.h>
 #include <windows.h>
 
 #include <cstdio>
 
 namespace tcphost {
 
-void printLine(std::string_view utf8) {
-  std::fwrite(utf8.data(), 1, utf8.size(), stdout);
-  std::fputc('\n', stdout);
+void writeOut(std::string_view bytes) {
+  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
   std::fflush(stdout);
 }
+
+void writeError(std::string_view bytes) {
+  std::fwrite(bytes.data(), 1, bytes.size(), stderr);
+  std::fflush(stderr);
+}
+
+void printLine(std::string_view utf8) {
+  writeOut(std::string(utf8) + "\n");
+}
+
+void printError(std::string_view utf8) { writeError(std::string(utf8) + "\n"); }
+
+bool errorIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
 std::string ansiToUtf8(std::string_view ansi) {
   if (ansi.empty()) return {};
@@ -35,6 +48,13 @@ std::string hexBytes(std::string_view bytes) {
     text += kDigits[byte & 15];
   }
   return text;
+}
+
+std::string eventLine(std::int32_t code, std::string_view ansiText) {
+  static constexpr const char* kMeanings[] = {"?", "connected", "disconnected", "error", "progress", "resolved",
+                                              "not resolved"};
+  const char* meaning = code >= 1 && code <= 6 ? kMeanings[code] : "?";
+  return "event " + std::to_string(code) + " (" + meaning + "): " + ansiToUtf8(ansiText);
 }
 
 }  // namespace tcphost
