@@ -164,7 +164,7 @@ void Fetcher::printResults() {
     writeOut(ansiToUtf8(header) + "\r\n\r\n");
   } else {
     writeOut(ansiToUtf8(header.substr(0, header.find("\r\n"))) + "\r\n");
-    writeOut(ansiToUtf8(slotAfter("getheadername", options_.header)) + "\r\n");
+    writeOut(ansiToUtf8(slotAfter("getheadername", options_.header)) + "\r\n\r\n");
   }
   if (!options_.all.empty()) slotAfter("savebinall", options_.all);
   if (!options_.output.empty()) slotAfter("savebin", options_.output);

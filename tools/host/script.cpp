@@ -141,7 +141,7 @@ std::string CheckArguments(const Statement& statement, std::string_view pattern)
     if (kind == '+') break;
     if (index == statement.arguments.size()) {
       if (optional) return {};
-      return statement.name + " takes " + std::to_string(pattern.size() - (pattern.find('?') != pattern.npos)) +
+      return statement.name + " takes " + std::to_string(std::min(pattern.find_first_of("?+"), pattern.size())) +
              " argument(s)";
     }
     last = kind;

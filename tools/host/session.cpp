@@ -14,7 +14,7 @@ Session::Session(const std::string& dllPath, bool childWindow) : plugin_(dllPath
   if (childWindow)
     frame_ = CreateWindowExA(0, "STATIC", "tcphost", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, nullptr, nullptr,
                              GetModuleHandleA(nullptr), nullptr);
-  host_ = std::make_unique<HostWindow>(plugin_, "tcphost", frame_);
+  host_ = std::make_unique<HostWindow>(plugin_, "tcphost", frame_, frame_ != nullptr);
   plugin_.setParentWindow(host_->handle());
   plugin_.draw(10, 20, 300, 40);
 }
