@@ -7,15 +7,32 @@
 
 namespace tcphost {
 
-void writeOut(std::string_view bytes) {
-  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-  std::fflush(stdout);
+namespace {
+
+// A console gets the text as UTF-16 (it would read bytes in its own code
+// page); files and pipes get the UTF-8 bytes as they are.
+void write(std::FILE* stream, DWORD handleName, std::string_view utf8) {
+  std::fflush(stream);
+  HANDLE handle = GetStdHandle(handleName);
+  DWORD mode = 0;
+  if (!utf8.empty() && GetConsoleMode(handle, &mode)) {
+    const int length = static_cast<int>(utf8.size());
+    std::wstring wide(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0)),
+                      L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, wide.data(), static_cast<int>(wide.size()));
+    DWORD written = 0;
+    WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+    return;
+  }
+  std::fwrite(utf8.data(), 1, utf8.size(), stream);
+  std::fflush(stream);
 }
 
-void writeError(std::string_view bytes) {
-  std::fwrite(bytes.data(), 1, bytes.size(), stderr);
-  std::fflush(stderr);
-}
+}  // namespace
+
+void writeOut(std::string_view bytes) { write(stdout, STD_OUTPUT_HANDLE, bytes); }
+
+void writeError(std::string_view bytes) { write(stderr, STD_ERROR_HANDLE, bytes); }
 
 void printLine(std::string_view utf8) {
   writeOut(std::string(utf8) + "\n");

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -17,6 +18,7 @@ namespace tcphost {
 namespace {
 
 constexpr int kRedrawMs = 100;
+constexpr std::size_t kBarColumns = 64;
 
 // One fetch: the plug-in's events drive it, the progress bar is redrawn
 // between them, and a stall longer than the timeout ends it.
@@ -147,13 +149,19 @@ void Fetcher::drawBar(bool final) {
     progress.declared = std::strtoull(slotAfter("getotvetlen").c_str(), nullptr, 10);
   }
   // On a terminal the bar is redrawn in place; elsewhere only its last state is written.
-  if (errorIsTerminal()) writeError(std::string("\r").append(ProgressLine(progress)).append(final ? "\x1b[K\n" : "\x1b[K"));
-  else writeError(ProgressLine(progress) + "\n");
+  std::string line = ProgressLine(progress);
+  if (errorIsTerminal()) {
+    // Blanks, not terminal escapes, wipe a longer earlier line: Wine's console drops escapes.
+    line.resize(std::max(line.size(), kBarColumns), ' ');
+    writeError("\r" + line + (final ? "\n" : ""));
+  } else {
+    writeError(line + "\n");
+  }
   barShown_ = !final;
 }
 
 void Fetcher::clearBar() {
-  if (barShown_) writeError("\r\x1b[K");
+  if (barShown_) writeError("\r" + std::string(kBarColumns, ' ') + "\r");
   barShown_ = false;
 }
 

@@ -1,8 +1,9 @@
 // tcpserve DIR PORT: serves the files of DIR on 127.0.0.1:PORT, one request a
 // connection, for the demonstration. A file goes out with Content-Length, or
-// in chunks of 1000 bytes when the path ends in "?chunked"; ".html" and ".txt"
-// files are declared UTF-8. GET /stop ends the server, and so does an hour
-// without a request.
+// in chunks of 1000 bytes when the path ends in "?chunked"; "?paced" sends it
+// in 64 KiB pieces 40 ms apart, so that a progress bar has time to move.
+// ".html" and ".txt" files are declared UTF-8. GET /stop ends the server, and
+// so does an hour without a request.
 #include <winsock2.h>
 
 #include <cstdio>
@@ -15,6 +16,12 @@ namespace {
 
 constexpr int kIdleSeconds = 3600;
 constexpr std::size_t kChunkSize = 1000;
+constexpr std::size_t kPacedPiece = 64 * 1024;
+constexpr DWORD kPacedPauseMs = 40;
+
+bool endsWith(const std::string& text, const std::string& tail) {
+  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
 
 bool sendAll(SOCKET socket, const std::string& bytes) {
   for (std::size_t sent = 0; sent < bytes.size();) {
@@ -26,12 +33,8 @@ bool sendAll(SOCKET socket, const std::string& bytes) {
 }
 
 std::string contentType(const std::string& name) {
-  const auto endsWith = [&](const char* suffix) {
-    const std::string tail = suffix;
-    return name.size() >= tail.size() && name.compare(name.size() - tail.size(), tail.size(), tail) == 0;
-  };
-  if (endsWith(".html")) return "text/html; charset=utf-8";
-  if (endsWith(".txt")) return "text/plain; charset=utf-8";
+  if (endsWith(name, ".html")) return "text/html; charset=utf-8";
+  if (endsWith(name, ".txt")) return "text/plain; charset=utf-8";
   return "application/octet-stream";
 }
 
@@ -48,8 +51,8 @@ std::string chunked(const std::string& body) {
 
 // The response to "GET PATH": the file, or 404.
 std::string respond(const std::string& folder, std::string path) {
-  const bool chunks = path.size() > 8 && path.compare(path.size() - 8, 8, "?chunked") == 0;
-  if (chunks) path.resize(path.size() - 8);
+  const bool chunks = endsWith(path, "?chunked");
+  path = path.substr(0, path.find('?'));
   const std::string name = path.substr(path.find_last_of('/') + 1);
   std::ifstream file(folder + "\\" + name, std::ios::binary);
   if (name.empty() || name.find("..") != std::string::npos || !file)
@@ -78,7 +81,15 @@ bool serve(SOCKET connection, const std::string& folder) {
     sendAll(connection, "HTTP/1.1 200 OK\r\nContent-Length: 8\r\nConnection: close\r\n\r\nstopped\n");
     return false;
   }
-  sendAll(connection, respond(folder, path));
+  const std::string response = respond(folder, path);
+  if (endsWith(path, "?paced")) {
+    for (std::size_t at = 0; at < response.size(); at += kPacedPiece) {
+      if (!sendAll(connection, response.substr(at, kPacedPiece))) break;
+      Sleep(kPacedPauseMs);
+    }
+  } else {
+    sendAll(connection, response);
+  }
   shutdown(connection, SD_SEND);
   while (recv(connection, buffer, sizeof buffer, 0) > 0) {
   }
