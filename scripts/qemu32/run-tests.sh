@@ -1,10 +1,10 @@
 #!/bin/bash
 # run-tests.sh TEST_DIR PROGRAM_LIST RESULTS_DIR
 # Runs the Windows test programs named in PROGRAM_LIST (one name a line; built
-# for i686 into TEST_DIR, with tcp.dll beside them) under 32-bit Wine in the
-# emulated machine, all in one boot, with the TLS test server running there,
-# and leaves NAME.out (what the program printed) and NAME.status (its exit
-# status) in RESULTS_DIR for each.
+# for i686 into TEST_DIR, with tcp.dll and the support/ folder beside them)
+# under 32-bit Wine in the emulated machine, all in one boot, with the TLS test
+# server running there, and leaves NAME.out (what the program printed) and
+# NAME.status (its exit status) in RESULTS_DIR for each.
 # Fails only when the machine could not be built or booted or ran nothing;
 # report.sh then tells each program's own verdict.
 set -uo pipefail
@@ -28,6 +28,8 @@ trap 'rm -rf "$share"' EXIT
 qemu32_new_share "$share"
 mkdir -p "$share/bin"
 cp "$test_dir/tcp.dll" "$share/bin/" || fail "no tcp.dll in $test_dir"
+# Programs the tests start themselves (tcphost, the examples) sit in support/.
+[ -d "$test_dir/support" ] && cp -r "$test_dir/support" "$share/bin/"
 : >"$share/programs"
 while read -r name; do
   [ -n "$name" ] || continue
@@ -45,7 +47,7 @@ cat >"$share/job.sh" <<JOB
 . /mnt/share/guest-wine.sh
 # Programs run from the machine's own disk: Wine cannot run them from the share.
 mkdir -p /root/run /mnt/share/results
-cp /mnt/share/bin/* /root/run/
+cp -r /mnt/share/bin/* /root/run/
 cd /root/run
 # The TLS test server writes its ports and the test CA beside the programs.
 cp -r /mnt/share/tls /root/tls

@@ -36,11 +36,6 @@ __attribute__((noinline)) std::intptr_t drift(Call call) {
   return static_cast<std::intptr_t>(stackPointer() - before);
 }
 
-using TextSetter = void(__cdecl*)(const char*);
-using ValueSetter = void(__cdecl*)(std::int32_t);
-using WindowSetter = void(__cdecl*)(HWND);
-using Drawer = void(__cdecl*)(std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t);
-
 // One library and one host window for every case, as a host keeps them.
 const tcphost::PluginLibrary& plugin() {
   static const tcphost::PluginLibrary library("tcp.dll");
@@ -68,15 +63,15 @@ struct ArgumentTaker {
 };
 
 const ArgumentTaker kArgumentTakers[] = {
-    {"SetFile", [] { return drift([f = plugin().entryAs<TextSetter>("SetFile")](int) { f("text"); }); },
+    {"SetFile", [] { return drift([f = plugin().entryAs<tcp_set_text_fn>("SetFile")](int) { f("text"); }); },
      [] { EXPECT_EQ(plugin().getFile(), "text"); }},
-    {"SetPath", [] { return drift([f = plugin().entryAs<TextSetter>("SetPath")](int) { f("C:\\plugins"); }); },
+    {"SetPath", [] { return drift([f = plugin().entryAs<tcp_set_text_fn>("SetPath")](int) { f("C:\\plugins"); }); },
      [] {}},
-    {"SetData", [] { return drift([f = plugin().entryAs<ValueSetter>("SetData")](int i) { f(i); }); },
+    {"SetData", [] { return drift([f = plugin().entryAs<tcp_set_value_fn>("SetData")](int i) { f(i); }); },
      [] { EXPECT_EQ(plugin().getData(), kCalls - 1); }},
     {"SetParentWindow",
      [] {
-       return drift([f = plugin().entryAs<WindowSetter>("SetParentWindow"), window = host().handle()](int) {
+       return drift([f = plugin().entryAs<tcp_set_window_fn>("SetParentWindow"), window = host().handle()](int) {
          f(window);
        });
      },
@@ -84,7 +79,7 @@ const ArgumentTaker kArgumentTakers[] = {
     {"Draw",
      [] {
        plugin().setParentWindow(host().handle());
-       return drift([f = plugin().entryAs<Drawer>("Draw")](int i) { f(0, i, i, 100, 50); });
+       return drift([f = plugin().entryAs<tcp_draw_fn>("Draw")](int i) { f(0, i, i, 100, 50); });
      },
      [] {
        ASSERT_TRUE(host().pumpUntil([] { return GetAncestor(form(), GA_PARENT) == host().handle(); }, 3000));

@@ -70,28 +70,24 @@ TEST(PluginShell, SlotsStartEmptyAndCarryTextsAndValues) {
   EXPECT_EQ(plugin.getData(), -5);
   EXPECT_EQ(plugin.getFile(), "\xCF\xF0\xE8\xE2\xE5\xF2 world");
 
-  using TextSetter = void(__cdecl*)(const char*);
-  plugin.entryAs<TextSetter>("SetFile")(nullptr);
+  plugin.entryAs<tcp_set_text_fn>("SetFile")(nullptr);
   ASSERT_NE(plugin.getFilePointer(), nullptr);
   EXPECT_STREQ(plugin.getFilePointer(), "");
-  plugin.entryAs<TextSetter>("SetPath")(nullptr);
+  plugin.entryAs<tcp_set_text_fn>("SetPath")(nullptr);
   EXPECT_EQ(plugin.getData(), -5);
 }
 
 TEST(PluginShell, DescribesItselfWithFixedTexts) {
   PluginLibrary plugin("tcp.dll");
   ASSERT_TRUE(plugin.loaded());
-  using TypeGetter = int(__cdecl*)();
-  using Command = void(__cdecl*)();
   for (int call = 0; call < 3; ++call) {
-    EXPECT_EQ(plugin.entryAs<TypeGetter>("GetType")(), 0);
-    plugin.entryAs<Command>("Settings")();
+    EXPECT_EQ(plugin.entryAs<tcp_get_value_fn>("GetType")(), 0);
+    plugin.entryAs<tcp_command_fn>("Settings")();
   }
   EXPECT_EQ(plugin.text("GetShortInfo"), "Orvane TCP Zornel_plugin");
 
-  using TextGetter = const char*(__cdecl*)();
-  const char* info = plugin.entryAs<TextGetter>("GetInfo")();
-  EXPECT_EQ(info, plugin.entryAs<TextGetter>("GetInfo")());
+  const char* info = plugin.entryAs<tcp_get_text_fn>("GetInfo")();
+  EXPECT_EQ(info, plugin.entryAs<tcp_get_text_fn>("GetInfo")());
   const std::string text = info;
   ASSERT_GE(text.size(), 2u);
   EXPECT_EQ(text.substr(text.size() - 2), "\r\n");

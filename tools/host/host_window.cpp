@@ -15,9 +15,10 @@ void registerHostClass(WNDPROC procedure) {
 }
 }  // namespace
 
-HostWindow::HostWindow(const PluginLibrary& plugin, const char* caption, HWND parent) : plugin_(plugin) {
+HostWindow::HostWindow(const PluginLibrary& plugin, const char* caption, HWND parent, bool shown)
+    : plugin_(plugin) {
   registerHostClass(&HostWindow::procedure);
-  const DWORD style = parent ? (WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN) : (WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+  const DWORD style = (parent ? (WS_CHILD | WS_CLIPCHILDREN) : WS_OVERLAPPEDWINDOW) | (shown ? WS_VISIBLE : 0);
   window_ = CreateWindowExA(0, kHostClass, caption, style, 0, 0, 640, 480, parent, nullptr,
                             GetModuleHandleA(nullptr), nullptr);
   SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));

@@ -29,7 +29,10 @@ struct Notification {
 // only while pump* runs, on the thread that created the window.
 class HostWindow {
  public:
-  HostWindow(const PluginLibrary& plugin, const char* caption, HWND parent = nullptr);
+  // A top-level window unless a parent is given; `shown` false keeps a
+  // top-level window off the screen (a console has no use for it, and
+  // Wine's X11 driver takes a second to withdraw a shown one at exit).
+  HostWindow(const PluginLibrary& plugin, const char* caption, HWND parent = nullptr, bool shown = true);
   ~HostWindow();
   HostWindow(const HostWindow&) = delete;
   HostWindow& operator=(const HostWindow&) = delete;

@@ -4,16 +4,6 @@
 
 namespace tcphost {
 
-namespace {
-using Command = void(__cdecl*)();
-using TextSetter = void(__cdecl*)(const char*);
-using TextGetter = const char*(__cdecl*)();
-using ValueSetter = void(__cdecl*)(std::int32_t);
-using ValueGetter = std::int32_t(__cdecl*)();
-using WindowSetter = void(__cdecl*)(HWND);
-using Drawer = void(__cdecl*)(std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t);
-}  // namespace
-
 PluginLibrary::PluginLibrary(const std::string& path) : module_(LoadLibraryA(path.c_str())) {}
 
 PluginLibrary::~PluginLibrary() {
@@ -26,28 +16,30 @@ FARPROC PluginLibrary::entry(const char* name) const {
   return function;
 }
 
+bool PluginLibrary::has(const char* name) const { return module_ && GetProcAddress(module_, name); }
+
 FARPROC PluginLibrary::entry(int ordinal) const {
   return module_ ? GetProcAddress(module_, MAKEINTRESOURCEA(ordinal)) : nullptr;
 }
 
-void PluginLibrary::command(const char* name) const { entryAs<Command>(name)(); }
+void PluginLibrary::command(const char* name) const { entryAs<tcp_command_fn>(name)(); }
 
-void PluginLibrary::setFile(const std::string& text) const { entryAs<TextSetter>("SetFile")(text.c_str()); }
+void PluginLibrary::setFile(const std::string& text) const { entryAs<tcp_set_text_fn>("SetFile")(text.c_str()); }
 
 std::string PluginLibrary::getFile() const { return getFilePointer(); }
 
-const char* PluginLibrary::getFilePointer() const { return entryAs<TextGetter>("GetFile")(); }
+const char* PluginLibrary::getFilePointer() const { return entryAs<tcp_get_text_fn>("GetFile")(); }
 
-void PluginLibrary::setData(std::int32_t value) const { entryAs<ValueSetter>("SetData")(value); }
+void PluginLibrary::setData(std::int32_t value) const { entryAs<tcp_set_value_fn>("SetData")(value); }
 
-std::int32_t PluginLibrary::getData() const { return entryAs<ValueGetter>("GetData")(); }
+std::int32_t PluginLibrary::getData() const { return entryAs<tcp_get_value_fn>("GetData")(); }
 
-void PluginLibrary::setParentWindow(HWND window) const { entryAs<WindowSetter>("SetParentWindow")(window); }
+void PluginLibrary::setParentWindow(HWND window) const { entryAs<tcp_set_window_fn>("SetParentWindow")(window); }
 
 void PluginLibrary::draw(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height) const {
-  entryAs<Drawer>("Draw")(0, x, y, width, height);
+  entryAs<tcp_draw_fn>("Draw")(0, x, y, width, height);
 }
 
-std::string PluginLibrary::text(const char* name) const { return entryAs<TextGetter>(name)(); }
+std::string PluginLibrary::text(const char* name) const { return entryAs<tcp_get_text_fn>(name)(); }
 
 }  // namespace tcphost

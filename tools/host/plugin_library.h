@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "tcp.h"
+
 namespace tcphost {
 
 // tcp.dll loaded the way a host loads it: entry points found by name (or
@@ -20,6 +22,8 @@ class PluginLibrary {
   HMODULE module() const { return module_; }
   FARPROC entry(const char* name) const;
   FARPROC entry(int ordinal) const;
+  // Whether the library exports the name (for the exports after ordinal 36).
+  bool has(const char* name) const;
 
   template <typename Function>
   Function entryAs(const char* name) const {

@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "progress.h"
+#include "url.h"
+
+using tcphost::ParseUrl;
+
+TEST(TcphostUrl, TakesHostPortAndPath) {
+  const struct {
+    const char* text;
+    bool https;
+    const char* host;
+    int port;
+    const char* path;
+  } cases[] = {
+      {"http://127.0.0.1:8000/page.html", false, "127.0.0.1", 8000, "/page.html"},
+      {"http://localhost", false, "localhost", 80, "/"},
+      {"HTTP://Example.ORG/a?b=c#frag", false, "Example.ORG", 80, "/a?b=c"},
+      {"http://host?query", false, "host", 80, "/?query"},
+      {"https://host/", true, "host", 443, "/"},
+      {"https://host:8443", true, "host", 8443, "/"},
+      {"http://a..b/", false, "a..b", 80, "/"},
+  };
+  for (const auto& c : cases) {
+    std::string problem;
+    const auto url = ParseUrl(c.text, problem);
+    ASSERT_TRUE(url) << c.text << ": " << problem;
+    EXPECT_EQ(url->https, c.https) << c.text;
+    EXPECT_EQ(url->host, c.host) << c.text;
+    EXPECT_EQ(url->port, c.port) << c.text;
+    EXPECT_EQ(url->path, c.path) << c.text;
+  }
+}
+
+TEST(TcphostUrl, RejectsWhatItCannotFetch) {
+  const struct {
+    const char* text;
+    const char* problem;
+  } cases[] = {
+      {"ftp://host/", "not an http:// or https:// URL"},
+      {"127.0.0.1:8000", "not an http:// or https:// URL"},
+      {"http:/host", "not an http:// or https:// URL"},
+      {"http://", "the URL has no host"},
+      {"http://:80/", "the URL has no host"},
+      {"http://host:0/", "the port must be a number from 1 to 65535"},
+      {"http://host:65536/", "the port must be a number from 1 to 65535"},
+      {"http://host:/", "the port must be a number from 1 to 65535"},
+      {"http://host:8x/", "the port must be a number from 1 to 65535"},
+      {"http://ho st/", "a URL cannot hold blanks or control characters"},
+      {"http://host/\r\nX: y", "a URL cannot hold blanks or control characters"},
+      {"http://user@host/", "user names in URLs are not supported"},
+  };
+  for (const auto& c : cases) {
+    std::string problem;
+    EXPECT_FALSE(ParseUrl(c.text, problem)) << c.text;
+    EXPECT_EQ(problem, c.problem) << c.text;
+  }
+}
+
+TEST(TcphostUrl, RequestNamesTheHostAndClosesTheConnection) {
+  std::string problem;
+  EXPECT_EQ(tcphost::GetRequest(*ParseUrl("http://h:81/x?y", problem)),
+            "GET /x?y HTTP/1.1\r\nHost: h:81\r\nConnection: close\r\n\r\n");
+  EXPECT_EQ(tcphost::GetRequest(*ParseUrl("http://h/", problem)),
+            "GET / HTTP/1.1\r\nHost: h\r\nConnection: close\r\n\r\n");
+}
+
+TEST(TcphostProgress, BarCountsTheBodyAndStopsAtTheDeclaredLength) {
+  EXPECT_EQ(tcphost::ProgressLine({0, 200}, 10), "[..........]   0%  0 B of 200 B");
+  EXPECT_EQ(tcphost::ProgressLine({90, 200}, 10), "[####......]  45%  90 B of 200 B");
+  EXPECT_EQ(tcphost::ProgressLine({250, 200}, 10), "[##########] 100%  200 B of 200 B");
+  EXPECT_EQ(tcphost::ProgressLine({3 * 1024 * 1024 / 2, 3 * 1024 * 1024}, 4), "[##..]  50%  1.5 MiB of 3.0 MiB");
+  EXPECT_EQ(tcphost::ProgressLine({2048, 0}, 10), "2.0 KiB received");
+}
+
+TEST(TcphostProgress, ReadsStatusAndCharset) {
+  EXPECT_EQ(tcphost::BufferedBytes("host 127.0.0.1 Port 5000 online bufer 1234"), 1234u);
+  EXPECT_EQ(tcphost::BufferedBytes("host h Port 1 ofline bufer 0"), 0u);
+  EXPECT_FALSE(tcphost::BufferedBytes("host h Port 1 ofline"));
+  EXPECT_FALSE(tcphost::BufferedBytes("host h Port 1 ofline bufer x"));
+  EXPECT_TRUE(tcphost::DeclaresUtf8("HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=UTF-8"));
+  EXPECT_TRUE(tcphost::DeclaresUtf8("HTTP/1.1 200 OK\r\ncontent-type: text/plain;charset=\"utf-8\"\r\nX: y"));
+  EXPECT_FALSE(tcphost::DeclaresUtf8("HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=windows-1251"));
+  EXPECT_FALSE(tcphost::DeclaresUtf8("HTTP/1.1 200 OK\r\nX-Note: charset=utf-8"));
+}

@@ -1,0 +1,133 @@
+// tcpserve DIR PORT: serves the files of DIR on 127.0.0.1:PORT, one request a
+// connection, for the demonstration. A file goes out with Content-Length, or
+// in chunks of 1000 bytes when the path ends in "?chunked"; "?paced" sends it
+// in 64 KiB pieces 40 ms apart, so that a progress bar has time to move.
+// ".html" and ".txt" files are declared UTF-8. GET /stop ends the server, and
+// so does an hour without a request.
+#include <winsock2.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace {
+
+constexpr int kIdleSeconds = 3600;
+constexpr std::size_t kChunkSize = 1000;
+constexpr std::size_t kPacedPiece = 64 * 1024;
+constexpr DWORD kPacedPauseMs = 40;
+
+bool endsWith(const std::string& text, const std::string& tail) {
+  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+bool sendAll(SOCKET socket, const std::string& bytes) {
+  for (std::size_t sent = 0; sent < bytes.size();) {
+    const int result = send(socket, bytes.data() + sent, static_cast<int>(bytes.size() - sent), 0);
+    if (result <= 0) return false;
+    sent += static_cast<std::size_t>(result);
+  }
+  return true;
+}
+
+std::string contentType(const std::string& name) {
+  if (endsWith(name, ".html")) return "text/html; charset=utf-8";
+  if (endsWith(name, ".txt")) return "text/plain; charset=utf-8";
+  return "application/octet-stream";
+}
+
+std::string chunked(const std::string& body) {
+  std::string framed;
+  char size[16];
+  for (std::size_t at = 0; at < body.size(); at += kChunkSize) {
+    const std::string piece = body.substr(at, kChunkSize);
+    std::snprintf(size, sizeof size, "%zx\r\n", piece.size());
+    framed += size + piece + "\r\n";
+  }
+  return framed + "0\r\n\r\n";
+}
+
+// The response to "GET PATH": the file, or 404.
+std::string respond(const std::string& folder, std::string path) {
+  const bool chunks = endsWith(path, "?chunked");
+  path = path.substr(0, path.find('?'));
+  const std::string name = path.substr(path.find_last_of('/') + 1);
+  std::ifstream file(folder + "\\" + name, std::ios::binary);
+  if (name.empty() || name.find("..") != std::string::npos || !file)
+    return "HTTP/1.1 404 Not Found\r\nContent-Length: 10\r\nConnection: close\r\n\r\nNot found\n";
+  const std::string body(std::istreambuf_iterator<char>(file), {});
+  const std::string head = "HTTP/1.1 200 OK\r\nServer: tcpserve\r\nContent-Type: " + contentType(name) +
+                           "\r\nConnection: close\r\n";
+  if (chunks) return head + "Transfer-Encoding: chunked\r\n\r\n" + chunked(body);
+  return head + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+// Serves one connection; false when it asked the server to stop.
+bool serve(SOCKET connection, const std::string& folder) {
+  std::string request;
+  char buffer[4096];
+  while (request.find("\r\n\r\n") == std::string::npos && request.size() < 65536) {
+    const int count = recv(connection, buffer, sizeof buffer, 0);
+    if (count <= 0) return true;
+    request.append(buffer, static_cast<std::size_t>(count));
+  }
+  const std::size_t pathStart = request.find(' ') + 1;
+  const std::string path = request.substr(pathStart, request.find(' ', pathStart) - pathStart);
+  std::printf("tcpserve: GET %s\n", path.c_str());
+  std::fflush(stdout);
+  if (path == "/stop") {
+    sendAll(connection, "HTTP/1.1 200 OK\r\nContent-Length: 8\r\nConnection: close\r\n\r\nstopped\n");
+    return false;
+  }
+  const std::string response = respond(folder, path);
+  if (endsWith(path, "?paced")) {
+    for (std::size_t at = 0; at < response.size(); at += kPacedPiece) {
+      if (!sendAll(connection, response.substr(at, kPacedPiece))) break;
+      Sleep(kPacedPauseMs);
+    }
+  } else {
+    sendAll(connection, response);
+  }
+  shutdown(connection, SD_SEND);
+  while (recv(connection, buffer, sizeof buffer, 0) > 0) {
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: tcpserve DIR PORT\n");
+    return 2;
+  }
+  WSADATA data;
+  WSAStartup(MAKEWORD(2, 2), &data);
+  const SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<u_short>(std::atoi(argv[2])));
+  if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(listener, 8) != 0) {
+    std::fprintf(stderr, "tcpserve: cannot listen on 127.0.0.1:%s (error %d)\n", argv[2], WSAGetLastError());
+    return 1;
+  }
+  std::printf("tcpserve: serving %s at http://127.0.0.1:%s/\n", argv[1], argv[2]);
+  std::fflush(stdout);
+  for (bool running = true; running;) {
+    fd_set ready;
+    FD_ZERO(&ready);
+    FD_SET(listener, &ready);
+    timeval idle = {kIdleSeconds, 0};
+    if (select(0, &ready, nullptr, nullptr, &idle) != 1) break;
+    const SOCKET connection = accept(listener, nullptr, nullptr);
+    if (connection == INVALID_SOCKET) break;
+    running = serve(connection, argv[1]);
+    closesocket(connection);
+  }
+  closesocket(listener);
+  WSACleanup();
+  return 0;
+}
