@@ -133,9 +133,23 @@ void TCP_CALL oem2ansi(void);
 /* 17: text <- the text slot from ANSI to the OEM code page, same length. */
 void TCP_CALL ansi2oem(void);
 
+/* ---- TLS, failure reasons, timeout, trusted certificates (off until called) ---- */
+
+/* 37: value 0 plain TCP (default), 1 TLS with the certificate checked, 2 TLS unchecked (insecure);
+   text: the server name for SNI and the check (empty: the name given to sethost). From the next kconect. */
+void TCP_CALL settls(void);
+/* 38: text <- the reason of the last failure that gave code 3 since kconect (e.g. "WSAECONNREFUSED",
+   "CERT_E_UNTRUSTEDROOT"), value <- its code; empty text and 0 when there was none. */
+void TCP_CALL lasterror(void);
+/* 39: value: milliseconds without progress before code 3 WSAETIMEDOUT and a close; 0 for none (default). */
+void TCP_CALL settimeout(void);
+/* 40: trusts the certificate file (PEM or DER) named by the text slot as a root; value <- 0 or why not. */
+void TCP_CALL addca(void);
+
 /*
- * Every export as X(ordinal, name). Newer libraries may add exports after
- * ordinal 36; look those up with GetProcAddress and use them when present.
+ * Every export as X(ordinal, name). Libraries older than this header lack
+ * ordinals 37 to 40: look those up with GetProcAddress and use them when
+ * present.
  */
 #define TCP_EXPORTS(X)                                                                          \
   X(1, disconect) X(2, kconect) X(3, recev) X(4, makeheader) X(5, parserez) X(6, makechunkeds) \
@@ -144,7 +158,8 @@ void TCP_CALL ansi2oem(void);
   X(18, getotvetlen) X(19, savebin) X(20, oem2ansi) X(21, sendc) X(22, setip) X(23, sethost)    \
   X(24, setport) X(25, Draw) X(26, Settings) X(27, SetParentWindow) X(28, GetType)              \
   X(29, GetInfo) X(30, GetShortInfo) X(31, Copyright) X(32, SetPath) X(33, GetData)             \
-  X(34, SetData) X(35, GetFile) X(36, SetFile)
+  X(34, SetData) X(35, GetFile) X(36, SetFile) X(37, settls) X(38, lasterror) X(39, settimeout)  \
+  X(40, addca)
 
 #ifdef __cplusplus
 }
