@@ -1,0 +1,74 @@
+// tcphost fetch over https against the TLS test server (tests/tls): its ports
+// and the test CA are in the working folder, as the TLS tests find them.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+
+#include "console_process.h"
+
+using tcptest::ProgramRun;
+using tcptest::RunProgram;
+
+namespace {
+
+const std::string kTcphost = "support\\tcphost.exe";
+const std::string kPage = "<html><body>tcp.dll TLS test page</body></html>\n";
+
+std::map<std::string, unsigned> ServerPorts() {
+  std::map<std::string, unsigned> ports;
+  std::ifstream lines("tls-server.ports");
+  std::string name;
+  unsigned port = 0;
+  while (lines >> name >> port) ports[name] = port;
+  return ports;
+}
+
+std::string Url(const char* listener, const char* path) {
+  return "https://localhost:" + std::to_string(ServerPorts()[listener]) + path;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+std::string Describe(const ProgramRun& run) {
+  return "status " + std::to_string(run.status) + "\nstdout:\n" + run.out + "\nstderr:\n" + run.err;
+}
+
+TEST(TcphostHttps, FetchesAPageAndSavesALargeBodyExactlyWithTheTestCa) {
+  ASSERT_FALSE(ServerPorts().empty()) << "the TLS test server is not running";
+  const ProgramRun page = RunProgram(kTcphost + " fetch " + Url("good", "/page") + " --cacert tls-test-ca.pem");
+  EXPECT_EQ(page.status, 0u) << Describe(page);
+  EXPECT_NE(page.out.find("HTTP/1.1 200 OK"), std::string::npos) << Describe(page);
+  EXPECT_EQ(page.out.substr(page.out.size() - kPage.size()), kPage) << Describe(page);
+
+  DeleteFileA("https-big.bin");
+  const ProgramRun big =
+      RunProgram(kTcphost + " fetch " + Url("good", "/big") + " --cacert tls-test-ca.pem -o https-big.bin", 120000);
+  EXPECT_EQ(big.status, 0u) << Describe(big);
+  const std::string saved = ReadFile("https-big.bin");
+  ASSERT_EQ(saved.size(), 16u << 20);
+  for (std::size_t i = 0; i < saved.size(); ++i)
+    ASSERT_EQ(static_cast<unsigned char>(saved[i]), (i % 251 * 7 + 3) % 256) << "at byte " << i;
+  DeleteFileA("https-big.bin");
+}
+
+TEST(TcphostHttps, ARejectedCertificatePrintsItsReasonAndInsecureTakesIt) {
+  const ProgramRun untrusted = RunProgram(kTcphost + " fetch " + Url("selfsigned", "/page"));
+  EXPECT_EQ(untrusted.status, 1u) << Describe(untrusted);
+  EXPECT_NE(untrusted.err.find("CERT_E_UNTRUSTEDROOT"), std::string::npos) << Describe(untrusted);
+
+  const ProgramRun insecure = RunProgram(kTcphost + " fetch " + Url("selfsigned", "/page") + " --insecure");
+  EXPECT_EQ(insecure.status, 0u) << Describe(insecure);
+  EXPECT_EQ(insecure.out.substr(insecure.out.size() - kPage.size()), kPage) << Describe(insecure);
+
+  const ProgramRun expired = RunProgram(kTcphost + " fetch " + Url("expired", "/page") + " --cacert tls-test-ca.pem");
+  EXPECT_EQ(expired.status, 1u) << Describe(expired);
+  EXPECT_NE(expired.err.find("CERT_E_EXPIRED"), std::string::npos) << Describe(expired);
+}
+
+}  // namespace
