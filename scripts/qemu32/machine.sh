@@ -39,3 +39,18 @@ qemu32_boot() {
 qemu32_job_finished() {
   grep -aq "guest: job finished" "$1"
 }
+
+# qemu32_run_job SHARE SECONDS NAME WHAT: boots the machine on SHARE (its
+# job.sh leaves NAME.out and NAME.status there), prints NAME.out and exits
+# with the job's status; without a status, says that WHAT did not run.
+qemu32_run_job() {
+  local share=$1 seconds=$2 name=$3 what=$4
+  qemu32_boot "$QEMU32_CACHE" "$share" "$seconds" -snapshot >"$share/console.log" 2>&1
+  if [ ! -f "$share/$name.status" ]; then
+    tail -n 30 "$share/console.log"
+    echo "qemu32: FAILED: $what did not run in the emulated machine"
+    exit 1
+  fi
+  cat "$share/$name.out"
+  exit "$(cat "$share/$name.status")"
+}

@@ -30,10 +30,4 @@ eval "timeout -k 10 1200 wine tcpbench.exe $(cat /mnt/share/args)" </dev/null >/
 echo $? >/mnt/share/bench.status
 wineserver -k
 JOB
-qemu32_boot "$QEMU32_CACHE" "$share" 1500 -snapshot >"$share/console.log" 2>&1
-if [ ! -f "$share/bench.status" ]; then
-  tail -n 30 "$share/console.log"
-  fail "tcpbench did not run in the emulated machine"
-fi
-cat "$share/bench.out"
-exit "$(cat "$share/bench.status")"
+qemu32_run_job "$share" 1500 bench tcpbench

@@ -32,10 +32,4 @@ DEMO_WINE=wine timeout -k 10 300 bash /mnt/share/demo-fetches.sh /root/run /root
 echo $? >/mnt/share/demo.status
 wineserver -k
 JOB
-qemu32_boot "$QEMU32_CACHE" "$share" 600 -snapshot >"$share/console.log" 2>&1
-if [ ! -f "$share/demo.status" ]; then
-  tail -n 30 "$share/console.log"
-  fail "the demonstration did not run in the emulated machine"
-fi
-cat "$share/demo.out"
-exit "$(cat "$share/demo.status")"
+qemu32_run_job "$share" 600 demo "the demonstration"

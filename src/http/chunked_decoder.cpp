@@ -3,19 +3,12 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "textops/textops.h"
 
 namespace tcp {
-
 namespace {
 
 constexpr std::uint64_t kTooLarge = 0x80000000;
-
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 // The hexadecimal size at the start of a size line, after one optional "$".
 // A size of 80000000 or more, however many digits spell it, reads as 0 and so
@@ -25,7 +18,7 @@ std::uint64_t chunkSize(std::string_view line) {
   if (!line.empty() && line.front() == '$') line.remove_prefix(1);
   std::uint64_t size = 0;
   for (char c : line) {
-    const int digit = hexDigit(c);
+    const int digit = HexDigit(c);
     if (digit < 0) break;
     size = size * 16 + static_cast<std::uint64_t>(digit);
     if (size >= kTooLarge) return 0;

@@ -1,16 +1,13 @@
 #include "textops/textops.h"
 
 namespace tcp {
-namespace {
 
-int hexDigit(char c) {
+int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
 }
-
-}  // namespace
 
 std::int32_t DecimalValue(std::string_view text) {
   const bool negative = !text.empty() && text.front() == '-';
@@ -27,7 +24,7 @@ std::int32_t HexValue(std::string_view text) {
   if (!text.empty() && text.front() == '$') text.remove_prefix(1);
   std::uint32_t value = 0;
   for (char c : text) {
-    const int digit = hexDigit(c);
+    const int digit = HexDigit(c);
     if (digit < 0) break;
     value = value * 16u + static_cast<std::uint32_t>(digit);
   }
