@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <memory>
 #include <string>
 
 #include "console_process.h"
@@ -89,24 +91,35 @@ TEST(TcphostFetch, DecodesUtf8BodiesAndPicksHeaders) {
 }
 
 TEST(TcphostFetch, EachFailureGivesOneLineAndStatusOne) {
-  ScriptedServer silent({tcphost::readUntil("\r\n\r\n"), tcphost::pause(6000), tcphost::closeGracefully()});
+  // The silent server's port is bound only when its case comes, so that it
+  // still listens however slowly the cases before it ran.
+  std::unique_ptr<ScriptedServer> silent;
+  const auto silentPort = [&silent] {
+    silent = std::make_unique<ScriptedServer>(std::vector<tcphost::ServerStep>{
+        tcphost::readUntil("\r\n\r\n"), tcphost::pause(6000), tcphost::closeGracefully()});
+    return std::to_string(silent->port());
+  };
   const struct {
-    std::string arguments;
-    std::string message;
+    std::function<std::string()> arguments;
+    std::function<std::string()> message;
   } cases[] = {
-      {Url(ScriptedServer::closedPort()), "tcphost: cannot connect to 127.0.0.1:" },
-      {"http://a..b/", "tcphost: cannot resolve host a..b\n"},
-      {"ftp://127.0.0.1/", "tcphost: not an http:// or https:// URL: ftp://127.0.0.1/\n"},
-      {"http://127.0.0.1:99999/", "tcphost: the port must be a number from 1 to 65535: http://127.0.0.1:99999/\n"},
-      {Url(silent.port()) + " --timeout 1", "tcphost: no data from 127.0.0.1:" + std::to_string(silent.port()) +
-                                                " for 1 s\n"},
+      {[] { return Url(ScriptedServer::closedPort()); }, [] { return "tcphost: cannot connect to 127.0.0.1:"; }},
+      {[] { return "http://a..b/"; }, [] { return "tcphost: cannot resolve host a..b\n"; }},
+      {[] { return "ftp://127.0.0.1/"; },
+       [] { return "tcphost: not an http:// or https:// URL: ftp://127.0.0.1/\n"; }},
+      {[] { return "http://127.0.0.1:99999/"; },
+       [] { return "tcphost: the port must be a number from 1 to 65535: http://127.0.0.1:99999/\n"; }},
+      {[&] { return "http://127.0.0.1:" + silentPort() + "/ --timeout 1"; },
+       [&] { return "tcphost: no data from 127.0.0.1:" + std::to_string(silent->port()) + " for 1 s\n"; }},
   };
   for (const auto& c : cases) {
-    const ProgramRun run = RunProgram(kTcphost + " fetch " + c.arguments);
-    EXPECT_TRUE(run.finished) << c.arguments;
-    EXPECT_EQ(run.status, 1u) << c.arguments << "\n" << Describe(run);
-    EXPECT_EQ(run.err.substr(0, c.message.size()), c.message) << c.arguments;
-    EXPECT_EQ(run.out, "") << c.arguments;
+    const std::string arguments = c.arguments();
+    const ProgramRun run = RunProgram(kTcphost + " fetch " + arguments);
+    const std::string message = c.message();
+    EXPECT_TRUE(run.finished) << arguments;
+    EXPECT_EQ(run.status, 1u) << arguments << "\n" << Describe(run);
+    EXPECT_EQ(run.err.substr(0, message.size()), message) << arguments;
+    EXPECT_EQ(run.out, "") << arguments;
   }
 }
 
