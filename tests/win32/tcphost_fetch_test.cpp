@@ -1,10 +1,9 @@
-// tcphost as a user runs it: a separate process fetching from scripted
-// loopback servers, its examples, and the minimal C host.
+// tcphost fetch as a user runs it: a separate process fetching from scripted
+// loopback servers, and its command line.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <memory>
 #include <string>
 
@@ -12,39 +11,14 @@
 #include "scripted_server.h"
 
 using tcphost::ScriptedServer;
-using tcptest::ProgramRun;
-using tcptest::RunProgram;
+using namespace tcptest;
 
-namespace {
-
-// tcphost, the C example and the example scripts sit in support/ beside the
-// test programs, with a tcp.dll of their own.
-const std::string kTcphost = "support\\tcphost.exe";
-
-std::string Url(std::uint16_t port, const std::string& path = "/") {
-  return "http://127.0.0.1:" + std::to_string(port) + path;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-std::vector<tcphost::ServerStep> Answer(const std::string& response) {
-  return {tcphost::readUntil("\r\n\r\n"), tcphost::sendBytes(response), tcphost::closeGracefully()};
-}
-
-std::string Describe(const ProgramRun& run) {
-  return "status " + std::to_string(run.status) + "\nstdout:\n" + run.out + "\nstderr:\n" + run.err;
-}
-
-}  // namespace
 
 TEST(TcphostFetch, PrintsTheHeadersAndBodyTheServerSent) {
   const std::string head = "HTTP/1.1 200 OK\r\nServer: test\r\nX-Empty:\r\nContent-Length: 33";
   const std::string body = "line one\r\nline two\nno newline end";
   ScriptedServer server(Answer(head + "\r\n\r\n" + body));
-  const ProgramRun run = RunProgram(kTcphost + " fetch " + Url(server.port(), "/a/b?c=d"));
+  const ProgramRun run = RunProgram(kTcphost + " fetch " + LoopbackUrl(server.port(), "/a/b?c=d"));
   server.join();
   EXPECT_EQ(run.status, 0u) << Describe(run);
   EXPECT_EQ(run.out, head + "\r\n\r\n" + body);
@@ -61,7 +35,7 @@ TEST(TcphostFetch, SavesTheBodyAndEveryByteExactly) {
                                "\r\n0\r\n\r\n";
   ScriptedServer server(Answer(response));
   const ProgramRun run =
-      RunProgram(kTcphost + " fetch " + Url(server.port()) + " -o console_body.bin --all console_all.bin");
+      RunProgram(kTcphost + " fetch " + LoopbackUrl(server.port()) + " -o console_body.bin --all console_all.bin");
   EXPECT_EQ(run.status, 0u) << Describe(run);
   EXPECT_EQ(run.out, "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
   EXPECT_TRUE(ReadFile("console_body.bin") == binary);
@@ -73,7 +47,7 @@ TEST(TcphostFetch, SavesTheBodyAndEveryByteExactly) {
 TEST(TcphostFetch, BinaryBodiesGoToStandardOutputWhole) {
   const std::string body("\x00\x01\xFF\r\n\x00zero", 10);
   ScriptedServer server(Answer("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n" + body));
-  const ProgramRun run = RunProgram(kTcphost + " fetch " + Url(server.port()));
+  const ProgramRun run = RunProgram(kTcphost + " fetch " + LoopbackUrl(server.port()));
   EXPECT_EQ(run.status, 0u) << Describe(run);
   EXPECT_EQ(run.out, "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n" + body);
 }
@@ -82,7 +56,7 @@ TEST(TcphostFetch, DecodesUtf8BodiesAndPicksHeaders) {
   const std::string privet = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82";  // "Привет" in UTF-8
   ScriptedServer server(Answer("HTTP/1.1 200 OK\r\nContent-Type: text/plain; charset=utf-8\r\nX-A: 1\r\n"
                                "Content-Length: 12\r\n\r\n" + privet));
-  const ProgramRun run = RunProgram(kTcphost + " fetch " + Url(server.port()) + " --header content-type -v");
+  const ProgramRun run = RunProgram(kTcphost + " fetch " + LoopbackUrl(server.port()) + " --header content-type -v");
   EXPECT_EQ(run.status, 0u) << Describe(run);
   EXPECT_EQ(run.out, "HTTP/1.1 200 OK\r\nContent-Type: text/plain; charset=utf-8\r\n\r\n" + privet);
   for (const char* event : {"event 5 (resolved): 127.0.0.1", "event 1 (connected): \xD0\x9A\xD0\xBB\xD0\xB8",
@@ -103,7 +77,7 @@ TEST(TcphostFetch, EachFailureGivesOneLineAndStatusOne) {
     std::function<std::string()> arguments;
     std::function<std::string()> message;
   } cases[] = {
-      {[] { return Url(ScriptedServer::closedPort()); }, [] { return "tcphost: cannot connect to 127.0.0.1:"; }},
+      {[] { return LoopbackUrl(ScriptedServer::closedPort()); }, [] { return "tcphost: cannot connect to 127.0.0.1:"; }},
       {[] { return "http://a..b/"; }, [] { return "tcphost: cannot resolve host a..b\n"; }},
       {[] { return "ftp://127.0.0.1/"; },
        [] { return "tcphost: not an http:// or https:// URL: ftp://127.0.0.1/\n"; }},
@@ -137,52 +111,3 @@ TEST(TcphostConsole, HelpAndMistakesInTheCommandLine) {
   EXPECT_EQ(missing.err.substr(0, 33), "tcphost: cannot load no_such.dll ");
 }
 
-TEST(TcphostRun, EveryExampleScriptPasses) {
-  for (const char* name : {"get_with_header", "markers", "chunked_download", "text_conversions", "keep_alive"}) {
-    for (const char* window : {"", " --child"}) {
-      const ProgramRun run = RunProgram(kTcphost + window + " run support\\" + name + ".tcp");
-      EXPECT_TRUE(run.finished) << name;
-      EXPECT_EQ(run.status, 0u) << name << window << "\n" << Describe(run);
-    }
-  }
-  DeleteFileA("chunked_download.bin");
-  DeleteFileA("chunked_download.all");
-}
-
-TEST(TcphostRun, AFailingLineEndsTheScriptAndIsNamed) {
-  const struct {
-    const char* script;
-    const char* message;
-  } cases[] = {
-      {"SetFile \"abc\"\nutfenk\nexpect \"abd\"\nprint \"not reached\"\n",
-       "tcphost: console_script.tcp:3: expected \"abd\", got \"abc\"\n"},
-      {"SetData 7\nexpect-data 8\n", "tcphost: console_script.tcp:2: expected the value 8, got 7\n"},
-      {"# nothing\nkconnect\n", "tcphost: console_script.tcp:2: unknown command kconnect\n"},
-      {"SetData PORT\n", "tcphost: console_script.tcp:1: PORT is not set"},
-      {"SetFile \"127.0.0.1\"\nsetip\nkconect\nwait 5 1\n", "tcphost: console_script.tcp:4: no event 5 within 1 s\n"},
-  };
-  for (const auto& c : cases) {
-    std::ofstream("console_script.tcp", std::ios::binary) << c.script;
-    const ProgramRun run = RunProgram(kTcphost + " run console_script.tcp");
-    EXPECT_EQ(run.status, 1u) << c.script;
-    EXPECT_EQ(run.out, "") << c.script;
-    const std::string message = c.message;
-    EXPECT_NE(run.err.find(message), std::string::npos) << c.script << "\n" << run.err;
-  }
-  std::ofstream("console_script.tcp", std::ios::binary) << "SetData PORT\nGetData\n";
-  const ProgramRun bound = RunProgram(kTcphost + " run --set PORT=4321 console_script.tcp");
-  EXPECT_EQ(bound.status, 0u) << Describe(bound);
-  EXPECT_EQ(bound.out, "4321\n");
-  DeleteFileA("console_script.tcp");
-}
-
-TEST(MinimalHost, FetchesAPage) {
-  const std::string body = "<p>from the minimal host</p>";
-  ScriptedServer server(Answer("HTTP/1.1 200 OK\r\nContent-Length: 28\r\n\r\n" + body));
-  const ProgramRun run =
-      RunProgram("support\\minimal_host.exe localhost " + std::to_string(server.port()) + " /index.html");
-  server.join();
-  EXPECT_EQ(run.status, 0u) << Describe(run);
-  EXPECT_EQ(run.out, body);
-  EXPECT_EQ(server.received().substr(0, 26), "GET /index.html HTTP/1.1\r\n");
-}
