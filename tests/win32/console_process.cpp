@@ -55,4 +55,18 @@ ProgramRun RunProgram(const std::string& commandLine, DWORD timeoutMs) {
   return run;
 }
 
+std::string LoopbackUrl(std::uint16_t port, const std::string& path) {
+  return "http://127.0.0.1:" + std::to_string(port) + path;
+}
+
+std::string ReadFile(const std::string& path) { return Slurp(path); }
+
+std::vector<tcphost::ServerStep> Answer(const std::string& response) {
+  return {tcphost::readUntil("\r\n\r\n"), tcphost::sendBytes(response), tcphost::closeGracefully()};
+}
+
+std::string Describe(const ProgramRun& run) {
+  return "status " + std::to_string(run.status) + "\nstdout:\n" + run.out + "\nstderr:\n" + run.err;
+}
+
 }  // namespace tcptest
