@@ -3,18 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 
 #include "console_process.h"
 
+using tcptest::Describe;
+using tcptest::kTcphost;
 using tcptest::ProgramRun;
+using tcptest::ReadFile;
 using tcptest::RunProgram;
 
 namespace {
 
-const std::string kTcphost = "support\\tcphost.exe";
 const std::string kPage = "<html><body>tcp.dll TLS test page</body></html>\n";
 
 std::map<std::string, unsigned> ServerPorts() {
@@ -28,15 +29,6 @@ std::map<std::string, unsigned> ServerPorts() {
 
 std::string Url(const char* listener, const char* path) {
   return "https://localhost:" + std::to_string(ServerPorts()[listener]) + path;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-std::string Describe(const ProgramRun& run) {
-  return "status " + std::to_string(run.status) + "\nstdout:\n" + run.out + "\nstderr:\n" + run.err;
 }
 
 TEST(TcphostHttps, FetchesAPageAndSavesALargeBodyExactlyWithTheTestCa) {
