@@ -7,36 +7,29 @@
 #include <string>
 
 #include "console_process.h"
+#include "tls_test_server.h"
 
 using tcptest::Describe;
 using tcptest::kTcphost;
+using tcptest::kTlsPage;
 using tcptest::ProgramRun;
 using tcptest::ReadFile;
 using tcptest::RunProgram;
+using tcptest::TlsServerPorts;
 
 namespace {
 
-const std::string kPage = "<html><body>tcp.dll TLS test page</body></html>\n";
-
-std::map<std::string, unsigned> ServerPorts() {
-  std::map<std::string, unsigned> ports;
-  std::ifstream lines("tls-server.ports");
-  std::string name;
-  unsigned port = 0;
-  while (lines >> name >> port) ports[name] = port;
-  return ports;
-}
 
 std::string Url(const char* listener, const char* path) {
-  return "https://localhost:" + std::to_string(ServerPorts()[listener]) + path;
+  return "https://localhost:" + std::to_string(TlsServerPorts()[listener]) + path;
 }
 
 TEST(TcphostHttps, FetchesAPageAndSavesALargeBodyExactlyWithTheTestCa) {
-  ASSERT_FALSE(ServerPorts().empty()) << "the TLS test server is not running";
+  ASSERT_FALSE(TlsServerPorts().empty()) << "the TLS test server is not running";
   const ProgramRun page = RunProgram(kTcphost + " fetch " + Url("good", "/page") + " --cacert tls-test-ca.pem");
   EXPECT_EQ(page.status, 0u) << Describe(page);
   EXPECT_NE(page.out.find("HTTP/1.1 200 OK"), std::string::npos) << Describe(page);
-  EXPECT_EQ(page.out.substr(page.out.size() - kPage.size()), kPage) << Describe(page);
+  EXPECT_EQ(page.out.substr(page.out.size() - kTlsPage.size()), kTlsPage) << Describe(page);
 
   DeleteFileA("https-big.bin");
   const ProgramRun big =
@@ -56,7 +49,7 @@ TEST(TcphostHttps, ARejectedCertificatePrintsItsReasonAndInsecureTakesIt) {
 
   const ProgramRun insecure = RunProgram(kTcphost + " fetch " + Url("selfsigned", "/page") + " --insecure");
   EXPECT_EQ(insecure.status, 0u) << Describe(insecure);
-  EXPECT_EQ(insecure.out.substr(insecure.out.size() - kPage.size()), kPage) << Describe(insecure);
+  EXPECT_EQ(insecure.out.substr(insecure.out.size() - kTlsPage.size()), kTlsPage) << Describe(insecure);
 
   const ProgramRun expired = RunProgram(kTcphost + " fetch " + Url("expired", "/page") + " --cacert tls-test-ca.pem");
   EXPECT_EQ(expired.status, 1u) << Describe(expired);

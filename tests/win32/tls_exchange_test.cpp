@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "exchange_fixture.h"
+#include "tls_test_server.h"
 
 namespace tcptest {
 namespace {
@@ -21,25 +22,6 @@ constexpr std::int32_t kUntrustedRoot = static_cast<std::int32_t>(0x800B0109);
 constexpr std::int32_t kChaining = static_cast<std::int32_t>(0x800B010A);
 constexpr std::int32_t kNameMismatch = static_cast<std::int32_t>(0x800B010F);
 constexpr std::int32_t kExpired = static_cast<std::int32_t>(0x800B0101);
-constexpr std::size_t kBigSize = 16 * 1024 * 1024;
-const std::string kPage = "<html><body>tcp.dll TLS test page</body></html>\n";
-constexpr char kCaFile[] = "tls-test-ca.pem";
-
-std::map<std::string, std::uint16_t> serverPorts() {
-  std::map<std::string, std::uint16_t> ports;
-  std::ifstream lines("tls-server.ports");
-  std::string name;
-  unsigned port = 0;
-  while (lines >> name >> port) ports[name] = static_cast<std::uint16_t>(port);
-  return ports;
-}
-
-// The body the server sends for /big: a 251-byte block repeated.
-std::string bigBody() {
-  std::string body(kBigSize, '\0');
-  for (std::size_t i = 0; i < body.size(); ++i) body[i] = char(((i % 251) * 7 + 3) & 0xFF);
-  return body;
-}
 
 // A loopback port on which nothing listens: bound, then let go.
 std::uint16_t refusedPort() {
@@ -83,7 +65,7 @@ class TlsExchangeTest : public ExchangeTest {
  protected:
   void SetUp() override {
     ExchangeTest::SetUp();
-    ports = serverPorts();
+    ports = TlsServerPorts();
     ASSERT_FALSE(ports.empty()) << "no tls-server.ports: the TLS test server is not running";
   }
 
@@ -97,9 +79,9 @@ class TlsExchangeTest : public ExchangeTest {
   Outcome run(const Request& request) {
     Outcome outcome;
     if (request.trustCa) {
-      command("addca", kCaFile);
+      command("addca", kTlsCaFile);
       EXPECT_EQ(plugin.getData(), 0) << "addca";
-      EXPECT_EQ(plugin.getFile(), kCaFile) << "addca leaves the text";
+      EXPECT_EQ(plugin.getFile(), kTlsCaFile) << "addca leaves the text";
     }
     plugin.setData(request.mode);
     command("settls", request.serverName);
@@ -141,7 +123,7 @@ class TlsExchangeTest : public ExchangeTest {
 TEST_F(TlsExchangeTest, ThePageArrivesOverTlsWithTheTestCaTrusted) {
   const Outcome outcome = run(on("good"));
   EXPECT_EQ(outcome.codes, (std::vector<std::int32_t>{1, 2}));
-  EXPECT_EQ(savedBody(), kPage);
+  EXPECT_EQ(savedBody(), kTlsPage);
   EXPECT_EQ(outcome.reason, "");
   EXPECT_EQ(outcome.code, 0);
 }
@@ -152,8 +134,8 @@ TEST_F(TlsExchangeTest, ASixteenMebibyteBodyArrivesByteExact) {
   const Outcome outcome = run(request);
   EXPECT_EQ(outcome.codes, (std::vector<std::int32_t>{1, 2}));
   const std::string body = savedBody();
-  EXPECT_EQ(body.size(), kBigSize);
-  EXPECT_TRUE(body == bigBody()) << "the body differs from what the server sent";
+  EXPECT_EQ(body.size(), kTlsBigSize);
+  EXPECT_TRUE(body == TlsBigBody()) << "the body differs from what the server sent";
 }
 
 // Each refusal: code 3 alone (no code 1, no code 2) and its reason.
@@ -190,7 +172,7 @@ TEST_F(TlsExchangeTest, SettlsTwoAcceptsTheSelfSignedCertificate) {
   request.trustCa = false;
   const Outcome outcome = run(request);
   EXPECT_EQ(outcome.codes, (std::vector<std::int32_t>{1, 2}));
-  EXPECT_EQ(savedBody(), kPage);
+  EXPECT_EQ(savedBody(), kTlsPage);
 }
 
 // Wine's Schannel speaks TLS 1.2 at most; a peer that answers the

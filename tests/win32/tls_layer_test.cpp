@@ -13,6 +13,7 @@
 #include <string>
 
 #include "tcpsocket/tls_channel.h"
+#include "tls_test_server.h"
 #include "win32/win32_tls.h"
 
 namespace {
@@ -25,30 +26,12 @@ constexpr TlsCode kUntrustedRoot = 0x800B0109;
 constexpr TlsCode kChaining = 0x800B010A;
 constexpr TlsCode kNameMismatch = 0x800B010F;
 constexpr TlsCode kExpired = 0x800B0101;
-constexpr std::size_t kBigSize = 16 * 1024 * 1024;
-const std::string kPage = "<html><body>tcp.dll TLS test page</body></html>\n";
 
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream bytes;
   bytes << in.rdbuf();
   return bytes.str();
-}
-
-std::map<std::string, std::uint16_t> serverPorts() {
-  std::map<std::string, std::uint16_t> ports;
-  std::istringstream lines(readFile("tls-server.ports"));
-  std::string name;
-  unsigned port = 0;
-  while (lines >> name >> port) ports[name] = static_cast<std::uint16_t>(port);
-  return ports;
-}
-
-// The body the server sends for /big: a 251-byte block repeated.
-std::string bigBody() {
-  std::string body(kBigSize, '\0');
-  for (std::size_t i = 0; i < body.size(); ++i) body[i] = char(((i % 251) * 7 + 3) & 0xFF);
-  return body;
 }
 
 struct Fetched {
@@ -76,7 +59,7 @@ Fetched fetch(tcp::TlsSystem& tls, const std::string& listener, const std::strin
               const std::string& path) {
   Fetched result;
   const auto started = std::chrono::steady_clock::now();
-  const auto ports = serverPorts();
+  const auto ports = tcptest::TlsServerPorts();
   if (!ports.count(listener)) {
     ADD_FAILURE() << "the TLS test server gave no port for " << listener;
     return result;
@@ -159,7 +142,7 @@ TEST_F(TlsLayerTest, APageWithTheTestCaTrustedEndsWithTheServersCloseNotify) {
   EXPECT_EQ(got.state, State::Closed) << tcp::TlsErrorName(got.error);
   EXPECT_TRUE(got.closedByAlert);
   EXPECT_EQ(got.response.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << got.response;
-  EXPECT_EQ(bodyOf(got.response), kPage);
+  EXPECT_EQ(bodyOf(got.response), tcptest::kTlsPage);
   EXPECT_NE(got.info.find("TLS 1."), std::string::npos) << got.info;
 }
 
@@ -169,8 +152,8 @@ TEST_F(TlsLayerTest, SixteenMebibytesArriveByteExact) {
   std::cout << "16 MiB over TLS in " << got.milliseconds << " ms\n";
   EXPECT_EQ(got.state, State::Closed) << tcp::TlsErrorName(got.error);
   const std::string body = bodyOf(got.response);
-  ASSERT_EQ(body.size(), kBigSize);
-  EXPECT_TRUE(body == bigBody()) << "the body differs from the served bytes";
+  ASSERT_EQ(body.size(), tcptest::kTlsBigSize);
+  EXPECT_TRUE(body == tcptest::TlsBigBody()) << "the body differs from the served bytes";
 }
 
 TEST_F(TlsLayerTest, TheTestCaAsDerIsTrustedToo) {
@@ -184,7 +167,7 @@ TEST_F(TlsLayerTest, TheTestCaAsDerIsTrustedToo) {
   ASSERT_EQ(tls->addTrustedRoot(der), 0u);
   const Fetched got = fetch(*tls, "good", "localhost", true, "/page");
   EXPECT_EQ(got.state, State::Closed) << tcp::TlsErrorName(got.error);
-  EXPECT_EQ(bodyOf(got.response), kPage);
+  EXPECT_EQ(bodyOf(got.response), tcptest::kTlsPage);
 }
 
 TEST_F(TlsLayerTest, CertificatesThatAreNotCertificatesAreRefusedWithAReason) {
@@ -235,7 +218,7 @@ TEST_F(TlsLayerTest, WithoutVerificationTheSelfSignedServerIsAccepted) {
   auto tls = tcp::win32::makeSchannelTls();
   const Fetched got = fetch(*tls, "selfsigned", "localhost", false, "/page");
   EXPECT_EQ(got.state, State::Closed) << tcp::TlsErrorName(got.error);
-  EXPECT_EQ(bodyOf(got.response), kPage);
+  EXPECT_EQ(bodyOf(got.response), tcptest::kTlsPage);
 }
 
 }  // namespace
