@@ -87,6 +87,14 @@ const char* stateName(FormState state) {
 
 class LifetimeTest : public ::testing::TestWithParam<FormState> {
  protected:
+  // Connects to a server that reads and never answers, and waits for code 1.
+  void connectTo(const ScriptedServer& server) {
+    plugin->setData(server.port());
+    plugin->command("setport");
+    plugin->command("kconect");
+    ASSERT_TRUE(host->waitForCode(1, kTimeoutMs));
+  }
+
   // Brings the library into the state; clicks are then expected at `receiver`.
   void enter(FormState state) {
     ASSERT_TRUE(plugin->loaded());
@@ -184,10 +192,7 @@ BOOL CALLBACK FindSocketWindow(HWND window, LPARAM found) {
 TEST_F(LifetimeTest, TheSocketWindowDoesNotRefuseTheEndOfTheSession) {
   enter(FormState::Placed);
   ScriptedServer server({tcphost::readBytes(1)});
-  plugin->setData(server.port());
-  plugin->command("setport");
-  plugin->command("kconect");
-  ASSERT_TRUE(host->waitForCode(1, kTimeoutMs));
+  ASSERT_NO_FATAL_FAILURE(connectTo(server));
   HWND socketWindow = nullptr;
   EnumThreadWindows(GetCurrentThreadId(), FindSocketWindow, reinterpret_cast<LPARAM>(&socketWindow));
   ASSERT_NE(socketWindow, nullptr);
@@ -205,10 +210,7 @@ TEST_F(LifetimeTest, UnloadingUnregistersEveryClassAndASecondLoadWorksAgain) {
     }
     enter(FormState::Placed);
     ScriptedServer server({tcphost::readBytes(1)});
-    plugin->setData(server.port());
-    plugin->command("setport");
-    plugin->command("kconect");
-    ASSERT_TRUE(host->waitForCode(1, kTimeoutMs));
+    ASSERT_NO_FATAL_FAILURE(connectTo(server));
     const HMODULE module = plugin->module();
     host.reset();
     other.reset();

@@ -5,18 +5,9 @@
 #include <charconv>
 #include <cstdio>
 
+#include "ascii_case.h"
+
 namespace tcphost {
-
-namespace {
-
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return lower;
-}
-
-}  // namespace
 
 std::optional<std::uint64_t> BufferedBytes(std::string_view statusText) {
   constexpr std::string_view kLabel = " bufer ";
@@ -50,7 +41,7 @@ std::string ProgressLine(const Progress& progress, int width) {
 }
 
 bool DeclaresUtf8(std::string_view headerBlock) {
-  const std::string lower = Lower(headerBlock);
+  const std::string lower = AsciiLower(headerBlock);
   std::size_t at = 0;
   while ((at = lower.find("\ncontent-type:", at)) != std::string::npos) {
     ++at;

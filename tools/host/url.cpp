@@ -4,16 +4,11 @@
 #include <cctype>
 #include <charconv>
 
+#include "ascii_case.h"
+
 namespace tcphost {
 
 namespace {
-
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return lower;
-}
 
 bool HasForbiddenByte(std::string_view text) {
   return std::any_of(text.begin(), text.end(), [](unsigned char c) { return c <= ' ' || c == 127; });
@@ -23,7 +18,7 @@ bool HasForbiddenByte(std::string_view text) {
 
 std::optional<Url> ParseUrl(std::string_view text, std::string& problem) {
   const std::size_t schemeEnd = text.find("://");
-  const std::string scheme = Lower(text.substr(0, schemeEnd));
+  const std::string scheme = AsciiLower(text.substr(0, schemeEnd));
   if (schemeEnd == std::string_view::npos || (scheme != "http" && scheme != "https")) {
     problem = "not an http:// or https:// URL";
     return std::nullopt;
