@@ -37,7 +37,16 @@ enum tcp_event {
   TCP_EVENT_ERROR = 3,        /* "Ошибка": a socket operation failed */
   TCP_EVENT_PROGRESS = 4,     /* data arrived; text: percent of the declared length (header block included) */
   TCP_EVENT_RESOLVED = 5,     /* sethost found the address; text: it, dotted */
-  TCP_EVENT_NOT_RESOLVED = 6  /* sethost found no address; text: "no ip" */
+  TCP_EVENT_NOT_RESOLVED = 6, /* sethost found no address; text: "no ip" */
+  TCP_EVENT_COMPLETE = 7      /* queued events only: the response is complete; text: its status code */
+};
+
+/* getsize's value: where the current response stands. */
+enum tcp_response_state {
+  TCP_RESPONSE_HEADER = 0,   /* its header block is not complete yet */
+  TCP_RESPONSE_BODY = 1,     /* the body is arriving */
+  TCP_RESPONSE_COMPLETE = 2, /* its last byte has arrived */
+  TCP_RESPONSE_CUT = 3       /* the connection closed before it was complete (or its framing is invalid) */
 };
 
 /* The shapes of the entry points, for GetProcAddress. */
@@ -146,9 +155,24 @@ void TCP_CALL settimeout(void);
 /* 40: trusts the certificate file (PEM or DER) named by the text slot as a root; value <- 0 or why not. */
 void TCP_CALL addca(void);
 
+/* ---- Queued events and the response's values (off until called) ---- */
+
+/* 41: value 1: queued events from now on (each event joins a queue and clicks; nextevent reads it; code 7
+   says a response is complete); value 0: events write the slots (the default; empties the queue). */
+void TCP_CALL setevents(void);
+/* 42: value <- the oldest queued event's code, text <- its text; the event leaves the queue. 0 and "" when empty. */
+void TCP_CALL nextevent(void);
+/* 43: value <- the current response's status code (0 until its header block is in), text <- its reason phrase. */
+void TCP_CALL getstatus(void);
+/* 44: text: a field name; text <- the values of the fields of that name joined (", ", Set-Cookie by LF),
+   value <- how many there are. */
+void TCP_CALL getvalue(void);
+/* 45: text <- the body bytes received so far (chunk framing excluded), value <- a tcp_response_state. */
+void TCP_CALL getsize(void);
+
 /*
  * Every export as X(ordinal, name). Libraries older than this header lack
- * ordinals 37 to 40: look those up with GetProcAddress and use them when
+ * ordinals 37 to 45: look those up with GetProcAddress and use them when
  * present.
  */
 #define TCP_EXPORTS(X)                                                                          \
@@ -159,7 +183,7 @@ void TCP_CALL addca(void);
   X(24, setport) X(25, Draw) X(26, Settings) X(27, SetParentWindow) X(28, GetType)              \
   X(29, GetInfo) X(30, GetShortInfo) X(31, Copyright) X(32, SetPath) X(33, GetData)             \
   X(34, SetData) X(35, GetFile) X(36, SetFile) X(37, settls) X(38, lasterror) X(39, settimeout)  \
-  X(40, addca)
+  X(40, addca) X(41, setevents) X(42, nextevent) X(43, getstatus) X(44, getvalue) X(45, getsize)
 
 #ifdef __cplusplus
 }

@@ -26,15 +26,26 @@ void HandleDisconnected(Session& session);
 void HandleSocketError(Session& session, std::int32_t code);
 // Appends the bytes (none for a count of 0 or less), reads the declared length
 // while it is pending, and reports code 4 with the progress in percent of the
-// declared length, counting every byte since the request.
+// declared length, counting every byte since the request. In queued mode the
+// progress is the body's share instead, and the response's end is reported.
 void HandleDataRead(Session& session, const char* bytes, std::int32_t count);
 
-// The first address of a host name as dotted text; empty when it has none or
-// the socket layer cannot be started for the lookup.
-std::string ResolveHost(SocketSystem& sockets, const std::string& name);
+// Queued mode, after an arrival that found the framing at stage before: code
+// 4 with the body's percentage (empty without a declared length), then code 7
+// when the response became complete, or code 3 and the connection closed when
+// its framing became invalid.
+void ReportArrival(Session& session, ResponseFraming::Stage before);
+// Queued mode, when the peer closed: code 7 for a body that ended with the
+// close, code 3 (kResponseTruncated) for a response cut short, unless a
+// failure was reported already.
+void ReportResponseAtClose(Session& session, ResponseFraming::Stage before);
+
+// The first address of a host name as dotted text, or why there is none: the
+// lookup's error, or the socket layer's when it cannot be started for it.
+SocketResult<std::string> ResolveHost(SocketSystem& sockets, const std::string& name);
 
 // Resolves name and reports code 5 with the address, which becomes the
-// client's host, or code 6 "no ip".
+// client's host, or code 6 "no ip" with the lookup's error as the last failure.
 void SetHostByName(Session& session, const std::string& name);
 // The client's host becomes address, unchecked (and no longer has a name).
 void SetHostAddress(Session& session, const std::string& address);
@@ -50,6 +61,11 @@ std::optional<std::string> StatusText(Session& session);
 
 // Reported when an arrival cannot be stored.
 inline constexpr std::int32_t kOutOfMemory = static_cast<std::int32_t>(0x8007000E);  // E_OUTOFMEMORY
+// The plug-in's own reasons for a response that cannot be read whole.
+inline constexpr std::int32_t kResponseTruncated = static_cast<std::int32_t>(0xA0100001);
+inline constexpr std::int32_t kBadContentLength = static_cast<std::int32_t>(0xA0100002);
+inline constexpr std::int32_t kBadChunkSize = static_cast<std::int32_t>(0xA0100003);
+inline constexpr std::int32_t kBadStatusLine = static_cast<std::int32_t>(0xA0100004);
 
 // The name of a failure's code: a Windows Sockets symbol for a positive code,
 // a TLS or certificate reason for a negative one, empty for 0.

@@ -3,25 +3,29 @@
 
 namespace tcp {
 
-std::string ResolveHost(SocketSystem& sockets, const std::string& name) {
-  if (sockets.startup() != 0) return {};
-  std::string address = sockets.lookUpHost(name);
+SocketResult<std::string> ResolveHost(SocketSystem& sockets, const std::string& name) {
+  if (const int error = sockets.startup()) return {{}, error};
+  SocketResult<std::string> found = sockets.lookUpHost(name);
   sockets.cleanup();
-  return address;
+  if (found.value.empty() && found.error == 0) found.error = kHostNotFound;
+  return found;
 }
 
 // Without a client there is no host to set and no window to click: like the
-// other connection commands, it then does nothing at all.
+// other connection commands, it then does nothing at all. Like a connect, a
+// lookup starts with no failure on record.
 void SetHostByName(Session& session, const std::string& name) {
   TcpClient* client = session.client();
   if (!client) return;
-  const std::string address = ResolveHost(*session.platform.sockets, name);
-  if (address.empty()) {
+  session.lastFailure = 0;
+  const SocketResult<std::string> found = ResolveHost(*session.platform.sockets, name);
+  if (found.error != 0) {
+    session.lastFailure = found.error;
     ReportEvent(session, kEventHostNotFound, "no ip");
     return;
   }
-  client->setHost(address, name);
-  ReportEvent(session, kEventHostResolved, address);
+  client->setHost(found.value, name);
+  ReportEvent(session, kEventHostResolved, found.value);
 }
 
 void SetHostAddress(Session& session, const std::string& address) {
@@ -32,21 +36,43 @@ void SetPort(Session& session, std::int32_t value) {
   if (TcpClient* client = session.client()) client->setPort(static_cast<std::uint16_t>(value));
 }
 
+namespace {
+
+// A close the host asks for, directly or by connecting again.
+class HostClosing {
+ public:
+  explicit HostClosing(Session& session) : conversation_(session.conversation) { conversation_.hostClosing = true; }
+  ~HostClosing() { conversation_.hostClosing = false; }
+  HostClosing(const HostClosing&) = delete;
+  HostClosing& operator=(const HostClosing&) = delete;
+
+ private:
+  Conversation& conversation_;
+};
+
+}  // namespace
+
 void Connect(Session& session) {
   TcpClient* client = session.client();
   if (!client) return;
   session.lastFailure = 0;
+  session.conversation.failureReported = false;
+  const HostClosing closing(session);
   client->Connect();
 }
 
 void Disconnect(Session& session) {
-  if (TcpClient* client = session.client()) client->Disconnect();
+  TcpClient* client = session.client();
+  if (!client) return;
+  const HostClosing closing(session);
+  client->Disconnect();
 }
 
 void SendRequest(Session& session, std::string_view request) {
   TcpClient* client = session.client();
   if (!client) return;
-  session.response.startNew();
+  session.response.startNew(request);
+  session.conversation.failureReported = false;
   client->SendText(request);
 }
 

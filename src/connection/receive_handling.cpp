@@ -15,12 +15,21 @@ constexpr char kErrorText[] = "\xce\xf8\xe8\xe1\xea\xe0";  // Ошибка
 
 void HandleConnected(Session& session) { ReportEvent(session, kEventConnected, kConnectedText); }
 
-void HandleDisconnected(Session& session) { ReportEvent(session, kEventDisconnected, kDisconnectedText); }
+// The close may end a response delimited by it, or cut one short: the
+// framing hears of it either way, the host only in queued mode.
+void HandleDisconnected(Session& session) {
+  const ResponseFraming::Stage before = session.response.Framing.stage();
+  session.response.Framing.close();
+  if (session.conversation.queued && !session.conversation.hostClosing) ReportResponseAtClose(session, before);
+  ReportEvent(session, kEventDisconnected, kDisconnectedText);
+}
 
-// The event's text says only that an error happened; lasterror says which.
+// In queued mode the event's text is the reason; otherwise it says only that
+// an error happened, and lasterror says which.
 void HandleSocketError(Session& session, std::int32_t code) {
   session.lastFailure = code;
-  ReportEvent(session, kEventSocketError, kErrorText);
+  session.conversation.failureReported = true;
+  ReportEvent(session, kEventSocketError, session.conversation.queued ? FailureName(code) : kErrorText);
 }
 
 // Bytes that a read wrote straight into the room ReserveArrival gave are
@@ -30,6 +39,7 @@ void HandleSocketError(Session& session, std::int32_t code) {
 // either.
 void HandleDataRead(Session& session, const char* bytes, std::int32_t count) {
   ReceivedResponse& response = session.response;
+  const ResponseFraming::Stage before = response.Framing.stage();
   const std::size_t arrived = count > 0 ? static_cast<std::size_t>(count) : 0;
   try {
     if (bytes && bytes == response.preparedRoom())
@@ -41,6 +51,7 @@ void HandleDataRead(Session& session, const char* bytes, std::int32_t count) {
     if (TcpClient* client = session.client()) client->Abort();
     return;
   }
+  if (session.conversation.queued) return ReportArrival(session, before);
   session.exchange.ExchangeValue = kEventDataArrived;
   // The progress counts the header block too, so a complete response ends
   // above 100 by the header block's share.

@@ -1,54 +1,122 @@
 #include "http/chunked_decoder.h"
 
 #include <algorithm>
-#include <cstdint>
+#include <optional>
 
 #include "textops/textops.h"
 
 namespace tcp {
 namespace {
 
-constexpr std::uint64_t kTooLarge = 0x80000000;
+using Stage = ChunkedDecoder::Stage;
 
-// The hexadecimal size at the start of a size line, after one optional "$".
-// A size of 80000000 or more, however many digits spell it, reads as 0 and so
-// ends the decoding: read modulo 2^32 it could pass for a small size and let
-// the framing that follows into the body.
-std::uint64_t chunkSize(std::string_view line) {
+constexpr std::uint64_t kTooLarge = 0x80000000;
+constexpr std::uint64_t kBytesAfterData = 2;
+
+// The hexadecimal size at the start of a size line, after one optional "$";
+// nothing when the line starts with no digit or spells a size of 80000000 or
+// more, however many digits it takes: read modulo 2^32 such a size could pass
+// for a small one and let the framing that follows into the body.
+std::optional<std::uint64_t> chunkSize(std::string_view line) {
   if (!line.empty() && line.front() == '$') line.remove_prefix(1);
   std::uint64_t size = 0;
+  std::size_t digits = 0;
   for (char c : line) {
     const int digit = HexDigit(c);
     if (digit < 0) break;
     size = size * 16 + static_cast<std::uint64_t>(digit);
-    if (size >= kTooLarge) return 0;
+    if (size >= kTooLarge) return std::nullopt;
+    ++digits;
   }
+  if (digits == 0) return std::nullopt;
   return size;
+}
+
+// The line at decoder.position up to its LF (not included), moving past the
+// LF; nothing, and the search remembered, while the LF has not arrived.
+std::optional<std::string_view> takeLine(std::string_view body, ChunkedDecoder& decoder) {
+  const std::size_t from = std::max(decoder.position, decoder.searched);
+  const std::size_t lf = body.find('\n', from);
+  if (lf == std::string_view::npos) {
+    decoder.searched = body.size();
+    return std::nullopt;
+  }
+  const std::string_view line = body.substr(decoder.position, lf - decoder.position);
+  decoder.position = lf + 1;
+  decoder.searched = 0;
+  return line;
+}
+
+// Whether a step was taken; false when the step needs bytes not yet received.
+bool readSizeLine(std::string_view body, ChunkedDecoder& decoder) {
+  const std::optional<std::string_view> line = takeLine(body, decoder);
+  if (!line) return false;
+  const std::optional<std::uint64_t> size = chunkSize(*line);
+  if (!size) {
+    decoder.stage = Stage::Invalid;
+  } else if (*size == 0) {
+    decoder.stage = Stage::Trailer;
+  } else {
+    decoder.stage = Stage::Data;
+    decoder.remaining = *size;
+  }
+  return true;
+}
+
+bool skipAfterData(std::string_view body, ChunkedDecoder& decoder) {
+  const std::size_t skipped =
+      static_cast<std::size_t>(std::min<std::uint64_t>(decoder.remaining, body.size() - decoder.position));
+  decoder.position += skipped;
+  decoder.remaining -= skipped;
+  if (decoder.remaining > 0) return false;
+  decoder.stage = Stage::SizeLine;
+  return true;
+}
+
+bool readTrailerLine(std::string_view body, ChunkedDecoder& decoder) {
+  const std::optional<std::string_view> line = takeLine(body, decoder);
+  if (!line) return false;
+  if (line->empty() || *line == "\r") decoder.stage = Stage::Complete;
+  return true;
+}
+
+std::string_view takeData(std::string_view body, ChunkedDecoder& decoder) {
+  const std::size_t start = decoder.position;
+  const std::size_t taken = static_cast<std::size_t>(std::min<std::uint64_t>(decoder.remaining, body.size() - start));
+  decoder.position += taken;
+  decoder.remaining -= taken;
+  if (decoder.remaining == 0) {
+    decoder.stage = Stage::AfterData;
+    decoder.remaining = kBytesAfterData;
+  }
+  return body.substr(start, taken);
 }
 
 }  // namespace
 
 // Every offset is kept within the body, so no size can wrap a position or make
 // one go back.
-std::string_view NextChunk(std::string_view body, ChunkedDecoder& decoder) {
-  if (decoder.finished) return {};
-  const std::size_t lineEnd = body.find('\n', decoder.position);
-  const std::uint64_t size =
-      lineEnd == std::string_view::npos ? 0 : chunkSize(body.substr(decoder.position, lineEnd - decoder.position));
-  if (size == 0) {
-    decoder.finished = true;
-    return {};
+std::string_view NextChunkData(std::string_view body, ChunkedDecoder& decoder) {
+  decoder.position = std::min(decoder.position, body.size());
+  for (;;) {
+    bool stepped = false;
+    switch (decoder.stage) {
+      case Stage::SizeLine: stepped = readSizeLine(body, decoder); break;
+      case Stage::Data: return takeData(body, decoder);
+      case Stage::AfterData: stepped = skipAfterData(body, decoder); break;
+      case Stage::Trailer: stepped = readTrailerLine(body, decoder); break;
+      case Stage::Complete:
+      case Stage::Invalid: return {};
+    }
+    if (!stepped) return {};
   }
-  const std::size_t start = lineEnd + 1;
-  const std::size_t taken = static_cast<std::size_t>(std::min<std::uint64_t>(size, body.size() - start));
-  decoder.position = start + std::min<std::size_t>(taken + 2, body.size() - start);
-  return body.substr(start, taken);
 }
 
 void DecodeChunked(std::string_view body, std::string& decoded) {
   // The data never outgrows the body: one allocation instead of a copy per doubling.
   decoded.reserve(decoded.size() + body.size());
-  for (ChunkedDecoder decoder; !decoder.finished;) decoded.append(NextChunk(body, decoder));
+  ChunkedDecoder decoder;
+  for (std::string_view data; !(data = NextChunkData(body, decoder)).empty();) decoded.append(data);
 }
 
 }  // namespace tcp

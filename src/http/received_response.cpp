@@ -26,8 +26,9 @@ void empty(std::string& text) {
 
 }  // namespace
 
-void ReceivedResponse::startNew() {
+void ReceivedResponse::startNew(std::string_view request) {
   prepared_ = false;
+  Framing.start(request.substr(0, 5) == "HEAD ");
   empty(ReceiveBuffer);
   ResponseLength = 0;
   LengthPending = true;
@@ -57,6 +58,7 @@ void ReceivedResponse::completeArrival(std::size_t count) {
   prepared_ = false;
   ReceiveBuffer.resize(arrivalStart_ + std::min(count, ReceiveBuffer.size() - arrivalStart_));
   if (LengthPending) readDeclaredLength();
+  Framing.advance(ReceiveBuffer);
 }
 
 void ReceivedResponse::readDeclaredLength() {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "http/declared_length.h"
+#include "http/response_framing.h"
 
 namespace tcp {
 
@@ -29,12 +30,15 @@ struct ReceivedResponse {
   std::string DecodedBody;
   // The lines of HeaderText. A new request leaves them alone.
   std::vector<std::string> HeaderLines;
+  // Where the response ends, followed arrival by arrival.
+  ResponseFraming Framing;
 
   // A new request opens a new response: everything but HeaderLines is
-  // emptied, and the declared length is looked for afresh.
-  void startNew();
-  // Appends an arrival and, while it is pending, reads the declared length
-  // from every byte received so far.
+  // emptied, and the declared length and the framing are looked for afresh.
+  // request: the text of the request, which tells a HEAD request.
+  void startNew(std::string_view request = {});
+  // Appends an arrival, reads the declared length from every byte received
+  // so far while it is pending, and moves the framing on.
   void append(std::string_view piece);
 
   // An arrival received in place: room for count more bytes at the end of

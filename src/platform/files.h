@@ -13,8 +13,13 @@ class FileSystem {
 
   // Creates the file at path (or empties an existing one), writes bytes and
   // closes it before returning. The path is an ANSI name used unchanged.
-  // Returns false when the file could not be created or written.
-  virtual bool writeFile(const std::string& path, std::string_view bytes) = 0;
+  // Gives how many bytes were written, and 0 or the HRESULT-style code of why
+  // the file could not be created or written (0x80070003 for a missing folder).
+  struct WriteResult {
+    std::uint64_t written = 0;
+    std::uint32_t error = 0;
+  };
+  virtual WriteResult writeFile(const std::string& path, std::string_view bytes) = 0;
 
   // The whole content of the file at path (an ANSI name used unchanged), or
   // the HRESULT-style code of why not. A file larger than maxBytes is

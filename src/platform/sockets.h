@@ -17,6 +17,7 @@ inline constexpr SocketHandle kNoSocket = ~SocketHandle(0);
 inline constexpr int kWouldBlock = 10035;
 inline constexpr int kInvalidArgument = 10022;
 inline constexpr int kTimedOut = 10060;
+inline constexpr int kHostNotFound = 11001;
 
 // What a platform call gave back: its value (the platform's own result, a
 // failed send or receive gives -1), and 0 or the error code it failed with.
@@ -64,9 +65,9 @@ class SocketSystem {
   // The local port of the socket, in host byte order; 0 when the call fails.
   virtual SocketResult<std::uint16_t> localPort(SocketHandle socket) = 0;
   virtual int close(SocketHandle socket) = 0;
-  // The first address of a host name's entry as dotted text; empty when the
-  // name has none. The socket layer must be started.
-  virtual std::string lookUpHost(const std::string& name) = 0;
+  // The first address of a host name's entry as dotted text, or the error
+  // the lookup failed with (kHostNotFound…). The socket layer must be started.
+  virtual SocketResult<std::string> lookUpHost(const std::string& name) = 0;
 
   // A hidden window that hands the socket events selected for it to sink, and
   // its destruction.

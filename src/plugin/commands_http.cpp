@@ -1,5 +1,8 @@
 // The HTTP commands as the host calls them: each takes the response and the
 // slots it names, and leaves its result in the text slot.
+#include <algorithm>
+#include <cstdint>
+
 #include "http/header_lines.h"
 #include "http/message_parts.h"
 #include "plugin/entry_barrier.h"
@@ -32,9 +35,23 @@ void findHeaderLines() {
       tcp::HeaderLinesNamed(response().HeaderLines, slots().ExchangeText, *PluginSession().platform.codePages);
 }
 
+// In queued mode a save says how it went: the bytes written, or -1 and the
+// reason for lasterror.
+void save(std::string_view bytes) {
+  tcp::Session& session = PluginSession();
+  const tcp::FileSystem::WriteResult result = session.platform.files->writeFile(slots().ExchangeText, bytes);
+  if (!session.conversation.queued) return;
+  if (result.error != 0) {
+    session.lastFailure = static_cast<std::int32_t>(result.error);
+    slots().ExchangeValue = -1;
+  } else {
+    slots().ExchangeValue = static_cast<std::int32_t>(std::min<std::uint64_t>(result.written, INT32_MAX));
+  }
+}
+
 void saveBody() {
   std::string decoded;
-  PluginSession().platform.files->writeFile(slots().ExchangeText, tcp::PayloadOf(response().ReceiveBuffer, decoded));
+  save(tcp::PayloadOf(response().ReceiveBuffer, decoded));
 }
 
 }  // namespace
@@ -74,7 +91,7 @@ void makechunkeds() { Shielded(splitResponse); }
 void savebin() { Shielded(saveBody); }
 
 void savebinall() {
-  Shielded([] { PluginSession().platform.files->writeFile(slots().ExchangeText, response().ReceiveBuffer); });
+  Shielded([] { save(response().ReceiveBuffer); });
 }
 
 void strip() {

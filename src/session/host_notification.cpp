@@ -18,9 +18,17 @@ void HostNotification(Session& session) {
 }
 
 void ReportEvent(Session& session, EventCode code, std::string text) {
-  session.exchange.ExchangeValue = code;
-  session.exchange.ExchangeText = std::move(text);
+  if (session.conversation.queued) {
+    session.conversation.events.push(code, std::move(text), false);
+  } else {
+    session.exchange.ExchangeValue = code;
+    session.exchange.ExchangeText = std::move(text);
+  }
   HostNotification(session);
+}
+
+void ReportProgress(Session& session, std::string text) {
+  if (session.conversation.events.push(kEventDataArrived, std::move(text), true)) HostNotification(session);
 }
 
 }  // namespace tcp

@@ -5,6 +5,7 @@
 
 #include "http/received_response.h"
 #include "platform/platform.h"
+#include "session/event_queue.h"
 #include "session/exchange_area.h"
 #include "tcpsocket/tcp_client.h"
 
@@ -19,12 +20,26 @@ class SessionForm {
   virtual TcpClient* client() = 0;
 };
 
+// How the host hears of events, and what is known of the exchange under way.
+struct Conversation {
+  // setevents 1: events go into the queue for nextevent instead of the slots.
+  bool queued = false;
+  EventQueue events;
+  // Code 3 came since the last request or connect: a close that cuts the
+  // response short needs no failure of its own then.
+  bool failureReported = false;
+  // The host itself is closing the connection (disconect, or kconect on a
+  // live one): the close says nothing of the response.
+  bool hostClosing = false;
+};
+
 // Everything one loaded library keeps, in one place: no entry point takes an
 // instance argument, so there is exactly one per loaded copy of the library.
 struct Session {
   Platform platform;
   ExchangeArea exchange;
   ReceivedResponse response;
+  Conversation conversation;
   // HeaderLines exist while the form lives: the form sets this when it is
   // built, and clears it (emptying the list) when its window is destroyed.
   // Without them makeheader keeps nothing and getheadername finds nothing.

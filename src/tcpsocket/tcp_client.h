@@ -95,6 +95,10 @@ class TcpClient final : private SocketEventSink {
   // Sends every byte of text in order: what one send does not take waits in a
   // queue for the socket's write event. A failed send is reported.
   void SendText(std::string_view text);
+  // Nothing more is awaited until the next send: the silence timer stops.
+  void StopWaiting() {
+    if (Connected()) stopTimer();
+  }
 
  private:
   //   state       socket                                    timer (with a timeout set)

@@ -14,16 +14,25 @@ struct CodeName {
 };
 
 // Sorted by code: the security layer's, the certificate store's and the
-// certificate check's reasons a TLS connection can fail with.
+// certificate check's reasons a TLS connection can fail with, the file
+// system's, and the plug-in's own (TCP_E_..., with the customer bit).
 constexpr CodeName kTlsCodeNames[] = {
     {0x00090312, "SEC_I_CONTINUE_NEEDED"},
     {0x00090317, "SEC_I_CONTEXT_EXPIRED"},
     {0x00090320, "SEC_I_INCOMPLETE_CREDENTIALS"},
     {0x00090321, "SEC_I_RENEGOTIATE"},
     {0x80004005, "E_FAIL"},
+    {0x80070002, "ERROR_FILE_NOT_FOUND"},
+    {0x80070003, "ERROR_PATH_NOT_FOUND"},
+    {0x80070005, "ERROR_ACCESS_DENIED"},
     {0x8007000D, "ERROR_INVALID_DATA"},
     {0x8007000E, "E_OUTOFMEMORY"},
+    {0x80070020, "ERROR_SHARING_VIOLATION"},
+    {0x80070050, "ERROR_FILE_EXISTS"},
     {0x80070057, "E_INVALIDARG"},
+    {0x80070070, "ERROR_DISK_FULL"},
+    {0x8007007B, "ERROR_INVALID_NAME"},
+    {0x800700DF, "ERROR_FILE_TOO_LARGE"},
     {0x80090300, "SEC_E_INSUFFICIENT_MEMORY"},
     {0x80090301, "SEC_E_INVALID_HANDLE"},
     {0x80090302, "SEC_E_UNSUPPORTED_FUNCTION"},
@@ -98,6 +107,10 @@ constexpr CodeName kTlsCodeNames[] = {
     {0x800B0112, "CERT_E_UNTRUSTEDCA"},
     {0x800B0113, "CERT_E_INVALID_POLICY"},
     {0x800B0114, "CERT_E_INVALID_NAME"},
+    {0xA0100001, "TCP_E_RESPONSE_TRUNCATED"},
+    {0xA0100002, "TCP_E_BAD_CONTENT_LENGTH"},
+    {0xA0100003, "TCP_E_BAD_CHUNK_SIZE"},
+    {0xA0100004, "TCP_E_BAD_STATUS_LINE"},
 };
 
 }  // namespace

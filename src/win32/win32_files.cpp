@@ -5,18 +5,23 @@
 namespace tcp::win32 {
 namespace {
 
-bool writeAll(HANDLE file, std::string_view bytes) {
+std::uint32_t codeOf(DWORD error) { return static_cast<std::uint32_t>(HRESULT_FROM_WIN32(error)); }
+std::uint32_t fileErrorCode() { return codeOf(GetLastError()); }
+
+FileSystem::WriteResult writeAll(HANDLE file, std::string_view bytes) {
+  FileSystem::WriteResult result;
   while (!bytes.empty()) {
     const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
     DWORD written = 0;
-    if (!WriteFile(file, bytes.data(), piece, &written, nullptr) || written == 0) return false;
+    if (!WriteFile(file, bytes.data(), piece, &written, nullptr) || written == 0) {
+      result.error = fileErrorCode();
+      return result;
+    }
     bytes.remove_prefix(written);
+    result.written += written;
   }
-  return true;
+  return result;
 }
-
-std::uint32_t codeOf(DWORD error) { return static_cast<std::uint32_t>(HRESULT_FROM_WIN32(error)); }
-std::uint32_t fileErrorCode() { return codeOf(GetLastError()); }
 
 // Reads count bytes in pieces a single call can name.
 bool readAll(HANDLE file, std::string& bytes) {
@@ -50,14 +55,15 @@ class Win32Files final : public FileSystem {
     return result;
   }
 
-  bool writeFile(const std::string& path, std::string_view bytes) override {
+  WriteResult writeFile(const std::string& path, std::string_view bytes) override {
+    if (path.find('\0') != std::string::npos) return {0, codeOf(ERROR_INVALID_NAME)};
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    const bool written = writeAll(file, bytes);
+    if (file == INVALID_HANDLE_VALUE) return {0, fileErrorCode()};
+    const WriteResult result = writeAll(file, bytes);
     SetEndOfFile(file);
     CloseHandle(file);
-    return written;
+    return result;
   }
 };
 

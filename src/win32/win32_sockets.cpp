@@ -85,13 +85,14 @@ class Win32Sockets final : public SocketSystem {
   int close(SocketHandle socket) override { return errorOf(closesocket(toSocket(socket))); }
 
   // A name that holds a zero byte is no name: the lookup would stop there.
-  std::string lookUpHost(const std::string& name) override {
-    if (name.find('\0') != std::string::npos) return {};
+  SocketResult<std::string> lookUpHost(const std::string& name) override {
+    if (name.find('\0') != std::string::npos) return {{}, WSAHOST_NOT_FOUND};
     const hostent* entry = gethostbyname(name.c_str());
-    if (!entry || !entry->h_addr_list || !entry->h_addr_list[0]) return {};
+    if (!entry) return {{}, WSAGetLastError()};
+    if (!entry->h_addr_list || !entry->h_addr_list[0]) return {{}, WSANO_DATA};
     in_addr address;
     std::memcpy(&address, entry->h_addr_list[0], sizeof address);
-    return inet_ntoa(address);
+    return {inet_ntoa(address), 0};
   }
 
   WindowHandle createSocketWindow(SocketEventSink& sink) override { return CreateSocketWindow(sink); }

@@ -2,11 +2,11 @@
 
 namespace tcp::fakes {
 
-bool FakeFileSystem::writeFile(const std::string& path, std::string_view bytes) {
+FileSystem::WriteResult FakeFileSystem::writeFile(const std::string& path, std::string_view bytes) {
   ++writes;
-  if (path.empty() || unwritable.count(path)) return false;
+  if (path.empty() || unwritable.count(path)) return {0, kPathNotFound};
   files[path] = std::string(bytes);
-  return true;
+  return {bytes.size(), 0};
 }
 
 FileSystem::ReadResult FakeFileSystem::readFile(const std::string& path, std::size_t maxBytes) {

@@ -8,11 +8,12 @@
 
 namespace tcp::fakes {
 
-// Files kept in memory; paths named in unwritable fail as a locked or
-// invalid path does.
+// Files kept in memory; the empty path and paths named in unwritable fail as
+// a path in a missing folder does.
 class FakeFileSystem : public FileSystem {
  public:
-  bool writeFile(const std::string& path, std::string_view bytes) override;
+  static constexpr std::uint32_t kPathNotFound = 0x80070003;
+  WriteResult writeFile(const std::string& path, std::string_view bytes) override;
   // Paths not in files fail with ERROR_FILE_NOT_FOUND's code.
   ReadResult readFile(const std::string& path, std::size_t maxBytes) override;
 

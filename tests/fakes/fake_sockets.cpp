@@ -93,10 +93,11 @@ int FakeSockets::close(SocketHandle socket) {
   return closeError;
 }
 
-std::string FakeSockets::lookUpHost(const std::string& name) {
+SocketResult<std::string> FakeSockets::lookUpHost(const std::string& name) {
   calls.push_back("lookup " + name);
   const auto found = hosts.find(name);
-  return found == hosts.end() ? std::string() : found->second;
+  if (found == hosts.end()) return {{}, lookupError};
+  return {found->second, 0};
 }
 
 WindowHandle FakeSockets::createSocketWindow(SocketEventSink& eventSink) {

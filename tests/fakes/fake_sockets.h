@@ -26,7 +26,7 @@ class FakeSockets : public SocketSystem {
   SocketResult<std::uint32_t> bytesReadable(SocketHandle socket) override;
   SocketResult<std::uint16_t> localPort(SocketHandle socket) override;
   int close(SocketHandle socket) override;
-  std::string lookUpHost(const std::string& name) override;
+  SocketResult<std::string> lookUpHost(const std::string& name) override;
   WindowHandle createSocketWindow(SocketEventSink& sink) override;
   void destroySocketWindow(WindowHandle window) override;
   void dropQueuedEvents(WindowHandle window) override;
@@ -57,6 +57,7 @@ class FakeSockets : public SocketSystem {
   bool reuseHandles = false; // every socket gets the same handle
   int timerError = 0;        // startTimer fails with this code when not 0
   std::map<std::string, std::string> hosts;
+  int lookupError = kHostNotFound;  // what a lookup of a name not in hosts fails with
   std::string incoming;
 
   // What the client did.

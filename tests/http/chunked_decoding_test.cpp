@@ -68,29 +68,82 @@ TEST(DecodeChunked, StopsAndTakesWhatHasArrived) {
   }
 }
 
-// Each step either ends the decoding or moves forward within the body, so a
-// body of n bytes takes at most n + 1 steps whatever its sizes say.
-TEST(NextChunk, MovesForwardAtEveryStepOnEveryCut) {
-  const std::string bodies[] = {
-      "1a\r\nabcdefghijklmnopqrstuvwxyz\r\n5\r\n12345\r\n0\r\n\r\n",
-      "1\n\n\n1\nx\r\n1\r\n",
-      "7FFFFFFF\r\nabc",
-      "100000002\r\nab\r\n100000001\r\nc\r\n0\r\n",
-      "2;a=b\r\n\0\0\r\n2\r\n\r\n\r\n0\r\n"s,
-  };
-  for (const std::string& whole : bodies) {
+const std::string kSteppedBodies[] = {
+    "1a\r\nabcdefghijklmnopqrstuvwxyz\r\n5\r\n12345\r\n0\r\n\r\n",
+    "1\n\n\n1\nx\r\n1\r\n",
+    "7FFFFFFF\r\nabc",
+    "100000002\r\nab\r\n100000001\r\nc\r\n0\r\n",
+    "2;a=b\r\n\0\0\r\n2\r\n\r\n\r\n0\r\n"s,
+    "3\r\nabc\r\n0;x=y\r\nTrailer-A: 1\r\nTrailer-B: 2\n\r\nafter",
+};
+
+// Each call hands out data or moves the decoding forward, and a body of n
+// bytes takes at most n + 1 calls whatever its sizes say.
+TEST(NextChunkData, MovesForwardAtEveryCallOnEveryCut) {
+  for (const std::string& whole : kSteppedBodies) {
     for (std::size_t cut = 0; cut <= whole.size(); ++cut) {
       const std::string_view body = std::string_view(whole).substr(0, cut);
       ChunkedDecoder decoder;
-      std::size_t steps = 0;
-      for (std::size_t before = 0; !decoder.finished; before = decoder.position) {
-        NextChunk(body, decoder);
-        ASSERT_TRUE(decoder.finished || decoder.position > before) << whole << " cut at " << cut;
+      std::size_t calls = 0;
+      while (!NextChunkData(body, decoder).empty()) {
         ASSERT_LE(decoder.position, body.size());
-        ASSERT_LE(++steps, body.size() + 1);
+        ASSERT_LE(++calls, body.size() + 1) << whole << " cut at " << cut;
       }
-      EXPECT_EQ(NextChunk(body, decoder), "");
+      EXPECT_EQ(NextChunkData(body, decoder), "") << "a decoder that stopped stays stopped";
     }
+  }
+}
+
+// A body that grows arrival by arrival decodes, with one decoder, to exactly
+// what the whole body decodes to, and ends in the same place.
+TEST(NextChunkData, FedArrivalByArrivalDecodesAsTheWholeBody) {
+  for (const std::string& whole : kSteppedBodies) {
+    std::string expected;
+    DecodeChunked(whole, expected);
+    ChunkedDecoder atOnce;
+    while (!NextChunkData(whole, atOnce).empty()) {
+    }
+    for (std::size_t piece = 1; piece <= 3; ++piece) {
+      ChunkedDecoder decoder;
+      std::string decoded;
+      for (std::size_t end = 0; end < whole.size() + piece; end += piece) {
+        const std::string_view body = std::string_view(whole).substr(0, std::min(end, whole.size()));
+        for (std::string_view data; !(data = NextChunkData(body, decoder)).empty();) decoded.append(data);
+      }
+      EXPECT_EQ(decoded, expected) << whole << " in pieces of " << piece;
+      EXPECT_EQ(decoder.stage, atOnce.stage) << whole;
+      EXPECT_EQ(decoder.position, atOnce.position) << whole;
+    }
+  }
+}
+
+TEST(NextChunkData, EndsAfterTheTrailerOrAtAnInvalidSize) {
+  using Stage = ChunkedDecoder::Stage;
+  struct Case {
+    std::string body;
+    Stage stage;
+    std::size_t end;  // where the decoding stands once it has stopped
+  };
+  const Case cases[] = {
+      {"0\r\n\r\n", Stage::Complete, 5},
+      {"0\n\n", Stage::Complete, 3},
+      {"2\r\nab\r\n0\r\nX: y\r\n\r\nHTTP/1.1", Stage::Complete, 18},
+      {"0\r\nX: y\r\n", Stage::Trailer, 9},
+      {"0\r\n", Stage::Trailer, 3},
+      {"0;name=value\r\n\r\n", Stage::Complete, 16},
+      {"zz\r\n", Stage::Invalid, 4},
+      {"\r\n", Stage::Invalid, 2},
+      {"80000000\r\n", Stage::Invalid, 10},
+      {"3\r\nab", Stage::Data, 5},
+      {"3\r\nabc\r", Stage::AfterData, 7},
+      {"3\r\nabc\r\n1", Stage::SizeLine, 8},
+  };
+  for (const Case& c : cases) {
+    ChunkedDecoder decoder;
+    while (!NextChunkData(c.body, decoder).empty()) {
+    }
+    EXPECT_EQ(decoder.stage, c.stage) << c.body;
+    EXPECT_EQ(decoder.position, c.end) << c.body;
   }
 }
 
