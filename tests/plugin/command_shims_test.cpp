@@ -16,6 +16,7 @@
 
 extern "C" {
 void SetFile(const char* text);
+void SetData(std::int32_t value);
 void recev();
 void getheader();
 void gethtml0();
@@ -42,6 +43,11 @@ void settls();
 void lasterror();
 void settimeout();
 void addca();
+void setevents();
+void nextevent();
+void getstatus();
+void getvalue();
+void getsize();
 }
 
 namespace tcp {
@@ -192,6 +198,105 @@ TEST_F(CommandShims, AddcaLeavesTheTextAndPutsItsVerdictInTheValue) {
   EXPECT_EQ(session.exchange.ExchangeValue, static_cast<std::int32_t>(0x80070002));
   EXPECT_EQ(tls.trustedRoots, std::vector<std::string>{"certificate"});
   EXPECT_TRUE(windows.posted.empty());
+}
+
+TEST_F(CommandShims, GetvalueJoinsTheValuesOfTheFieldsOfThatNameOnly) {
+  session.response.startNew("GET / HTTP/1.1\r\n\r\n");
+  session.response.append(
+      "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Type-Options: nosniff\r\n"
+      "Set-Cookie: a=1; Path=/\r\nSet-Cookie: b=2, c\r\nCache-Control: no-cache\r\ncache-control:\t max-age=0 \r\n"
+      "X-Folded: first\r\n  second\r\nEmpty:\r\n\r\nbody");
+  struct Case {
+    const char* name;
+    std::string value;
+    std::int32_t count;
+  };
+  const Case cases[] = {
+      {"content-type", "text/plain", 1},   {"Content-Type-Options", "nosniff", 1},
+      {"set-cookie", "a=1; Path=/\nb=2, c", 2}, {"Cache-Control", "no-cache, max-age=0", 2},
+      {"X-Folded", "first second", 1},     {"Empty", "", 1},
+      {"Content", "", 0},                  {"Content-Type*", "", 0},
+      {"", "", 0},                         {"HTTP/1.1 200 OK", "", 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(run(getvalue, c.name), c.value) << c.name;
+    EXPECT_EQ(session.exchange.ExchangeValue, c.count) << c.name;
+  }
+}
+
+// The status and the size follow the final response as it arrives, past an
+// interim one, with no makechunkeds first.
+TEST_F(CommandShims, GetstatusAndGetsizeFollowTheFinalResponse) {
+  struct Step {
+    std::string arrival;
+    std::int32_t status;
+    std::string reason;
+    std::string size;
+    std::int32_t state;
+  };
+  const Step steps[] = {
+      {"", 0, "", "0", 0},
+      {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 404 Not Fo", 0, "", "0", 0},
+      {"und\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nabc", 404, "Not Found", "3", 1},
+      {"de\r\n0\r\n\r\n", 404, "Not Found", "5", 2},
+  };
+  session.response.startNew("POST / HTTP/1.1\r\n\r\n");
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.arrival);
+    session.response.append(step.arrival);
+    EXPECT_EQ(run(getstatus, "x"), step.reason);
+    EXPECT_EQ(session.exchange.ExchangeValue, step.status);
+    EXPECT_EQ(run(getsize, "x"), step.size);
+    EXPECT_EQ(session.exchange.ExchangeValue, step.state);
+  }
+  session.response.startNew("GET / HTTP/1.1\r\n\r\n");
+  session.response.append("HTTP/1.1 200\r\nContent-Length: 9\r\n\r\nshort");
+  session.response.Framing.close();
+  EXPECT_EQ(run(getstatus, "x"), "");
+  EXPECT_EQ(session.exchange.ExchangeValue, 200);
+  EXPECT_EQ(run(getsize, "x"), "5");
+  EXPECT_EQ(session.exchange.ExchangeValue, 3);
+}
+
+TEST_F(CommandShims, SeteventsSwitchesFromLoadOnAndZeroEmptiesTheQueue) {
+  for (const std::int32_t ignored : {2, -1}) {
+    SetData(ignored);
+    setevents();
+    EXPECT_FALSE(session.conversation.queued) << ignored;
+  }
+  SetData(1);
+  setevents();
+  ASSERT_TRUE(session.conversation.queued);
+  session.conversation.events.push(1, "up", false);
+  session.conversation.events.push(4, "50", true);
+  SetData(1);
+  setevents();
+  nextevent();
+  EXPECT_EQ(session.exchange.ExchangeValue, 1) << "asking again changes nothing";
+  EXPECT_EQ(session.exchange.ExchangeText, "up");
+  SetData(0);
+  setevents();
+  EXPECT_FALSE(session.conversation.queued);
+  nextevent();
+  EXPECT_EQ(session.exchange.ExchangeValue, 0);
+  EXPECT_EQ(session.exchange.ExchangeText, "");
+}
+
+TEST_F(CommandShims, QueuedSavesSayHowTheyWent) {
+  session.response.ReceiveBuffer = fixtures::responses().front().raw;
+  files.unwritable.insert("missing\\out.bin");
+  session.exchange.ExchangeValue = 9;
+  run(savebin, "missing\\out.bin");
+  EXPECT_EQ(session.exchange.ExchangeValue, 9) << "without queued events nothing is said";
+  session.conversation.queued = true;
+  run(savebin, "body.bin");
+  EXPECT_EQ(session.exchange.ExchangeValue, 31);
+  run(savebinall, "all.bin");
+  EXPECT_EQ(session.exchange.ExchangeValue, static_cast<std::int32_t>(session.response.ReceiveBuffer.size()));
+  EXPECT_EQ(run(savebin, "missing\\out.bin"), "missing\\out.bin");
+  EXPECT_EQ(session.exchange.ExchangeValue, -1);
+  EXPECT_EQ(run(lasterror, ""), "ERROR_PATH_NOT_FOUND");
+  EXPECT_EQ(session.exchange.ExchangeValue, static_cast<std::int32_t>(0x80070003));
 }
 
 // Platform services that run out of memory on every call.
