@@ -143,8 +143,13 @@ TEST_F(Win32TcpClientTest, TextThatIsNoAddressFailsBeforeAnySocketExists) {
   }
   tcp::SocketSystem& sockets = *tcp::win32::platform().sockets;
   ASSERT_EQ(sockets.startup(), 0);
-  EXPECT_EQ(sockets.lookUpHost("127.0.0.1"), "127.0.0.1");
-  EXPECT_EQ(sockets.lookUpHost(std::string("127.0.0.1\0junk", 14)), "");
+  EXPECT_EQ(sockets.lookUpHost("127.0.0.1").value, "127.0.0.1");
+  const tcp::SocketResult<std::string> cut = sockets.lookUpHost(std::string("127.0.0.1\0junk", 14));
+  EXPECT_EQ(cut.value, "");
+  EXPECT_EQ(cut.error, WSAHOST_NOT_FOUND);
+  const tcp::SocketResult<std::string> rejected = sockets.lookUpHost("a..b");
+  EXPECT_EQ(rejected.value, "");
+  EXPECT_NE(rejected.error, 0) << "a failed lookup says why";
   sockets.cleanup();
 }
 
