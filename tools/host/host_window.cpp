@@ -47,7 +47,13 @@ LRESULT CALLBACK HostWindow::procedure(HWND window, UINT message, WPARAM wParam,
 void HostWindow::record(UINT message, WPARAM wParam, LPARAM lParam) {
   clicks_.push_back({message, wParam, lParam});
   if (message != WM_LBUTTONUP) return;
-  notifications_.push_back({plugin_.getData(), plugin_.getFile()});
+  if (queued_) plugin_.command("nextevent");
+  const Notification event{plugin_.getData(), plugin_.getFile()};
+  if (queued_ && event.code == 0) {
+    ++emptyClicks_;
+    return;
+  }
+  notifications_.push_back(event);
   if (onNotification) onNotification(notifications_.back());
 }
 

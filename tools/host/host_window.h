@@ -52,6 +52,14 @@ class HostWindow {
   // Called for each notification as it is read (for hosts that print them).
   std::function<void(const Notification&)> onNotification;
 
+  // With queued events (setevents 1) each click reads its event with
+  // nextevent; a click that finds the queue empty reads code 0 and is kept
+  // out of the notifications.
+  void readQueuedEvents(bool queued) { queued_ = queued; }
+  bool readsQueuedEvents() const { return queued_; }
+  // Clicks that found no event in the queue.
+  int emptyClicks() const { return emptyClicks_; }
+
  private:
   static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   void record(UINT message, WPARAM wParam, LPARAM lParam);
@@ -60,6 +68,8 @@ class HostWindow {
   HWND window_ = nullptr;
   std::vector<Click> clicks_;
   std::vector<Notification> notifications_;
+  bool queued_ = false;
+  int emptyClicks_ = 0;
 };
 
 }  // namespace tcphost
