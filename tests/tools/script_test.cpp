@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "script.h"
 
@@ -115,4 +117,50 @@ TEST(ScriptParser, QuotedShowsTextsAsTheyAreWritten) {
   const std::string original = std::string("x\r\n\"\\\x05y", 7);
   const Statement back = Parsed("SetFile " + tcphost::Quoted(original));
   EXPECT_EQ(back.arguments[0].text, original);
+}
+
+// A stand-in for the code page: two Cyrillic letters, and nothing else that
+// is not ASCII.
+std::optional<std::string> ToyAnsi(std::string_view utf8) {
+  std::string ansi;
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    if (static_cast<unsigned char>(utf8[i]) < 0x80) {
+      ansi += utf8[i];
+    } else if (utf8.substr(i, 2) == "\xD0\x9F") {
+      ansi += '\xCF';
+      ++i;
+    } else if (utf8.substr(i, 2) == "\xD1\x80") {
+      ansi += '\xF0';
+      ++i;
+    } else {
+      return std::nullopt;
+    }
+  }
+  return ansi;
+}
+
+// Written characters reach the library in its code page; escapes, a
+// server's responses and a file's expected content stay the bytes written.
+TEST(ScriptParser, TextsAreEncodedForTheLibraryButEscapesAndNetworkBytesAreNot) {
+  const auto parsed = ParseScript(
+      "\xEF\xBB\xBFSetFile \"\xD0\x9F\xD1\x80 \\xD0\\x9F\"\n"
+      "serve \"\xD0\x9F\" \"\xD1\x80\"\n"
+      "expect-file \"\xD0\x9F.txt\" \"\xD0\x9F\"\n"
+      "print TEXT\n",
+      ToyAnsi);
+  ASSERT_TRUE(std::holds_alternative<std::vector<Statement>>(parsed));
+  const auto& statements = std::get<std::vector<Statement>>(parsed);
+  ASSERT_EQ(statements.size(), 4u);
+  EXPECT_EQ(statements[0].arguments[0].text, "\xCF\xF0 \xD0\x9F");
+  EXPECT_EQ(statements[1].arguments[0].text, "\xD0\x9F");
+  EXPECT_EQ(statements[1].arguments[1].text, "\xD1\x80");
+  EXPECT_EQ(statements[2].arguments[0].text, "\xCF.txt");
+  EXPECT_EQ(statements[2].arguments[1].text, "\xD0\x9F");
+  EXPECT_EQ(statements[3].arguments[0].kind, Argument::Kind::Name);
+
+  const auto lacking = ParseScript("SetData 1\nSetFile \"\xE2\x82\xAC\"\n", ToyAnsi);
+  ASSERT_TRUE(std::holds_alternative<ScriptError>(lacking));
+  EXPECT_EQ(std::get<ScriptError>(lacking).line, 2);
+  EXPECT_EQ(std::get<ScriptError>(lacking).message,
+            "the text is not UTF-8, or holds a character the ANSI code page lacks");
 }

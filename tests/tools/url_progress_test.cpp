@@ -5,6 +5,8 @@
 #include "progress.h"
 #include "url.h"
 
+#include <utility>
+
 using tcphost::ParseUrl;
 
 TEST(TcphostUrl, TakesHostPortAndPath) {
@@ -59,12 +61,30 @@ TEST(TcphostUrl, RejectsWhatItCannotFetch) {
   }
 }
 
-TEST(TcphostUrl, RequestNamesTheHostAndClosesTheConnection) {
+// RFC 3986 section 5.4's examples, against the same base, and the cases a
+// redirect brings.
+TEST(TcphostUrl, ResolvesReferencesAgainstTheBase) {
   std::string problem;
-  EXPECT_EQ(tcphost::GetRequest(*ParseUrl("http://h:81/x?y", problem)),
-            "GET /x?y HTTP/1.1\r\nHost: h:81\r\nConnection: close\r\n\r\n");
-  EXPECT_EQ(tcphost::GetRequest(*ParseUrl("http://h/", problem)),
-            "GET / HTTP/1.1\r\nHost: h\r\nConnection: close\r\n\r\n");
+  const tcphost::Url base = *ParseUrl("http://a/b/c/d;p?q", problem);
+  const std::pair<const char*, const char*> cases[] = {
+      {"g", "http://a/b/c/g"},          {"./g", "http://a/b/c/g"},      {"g/", "http://a/b/c/g/"},
+      {"/g", "http://a/g"},             {"//g", "http://g/"},           {"?y", "http://a/b/c/d;p?y"},
+      {"g?y", "http://a/b/c/g?y"},      {"#s", "http://a/b/c/d;p?q"},  {"g#s", "http://a/b/c/g"},
+      {"", "http://a/b/c/d;p?q"},       {".", "http://a/b/c/"},         {"./", "http://a/b/c/"},
+      {"..", "http://a/b/"},            {"../g", "http://a/b/g"},       {"../..", "http://a/"},
+      {"../../g", "http://a/g"},        {"../../../g", "http://a/g"},   {"/./g", "http://a/g"},
+      {"g/../h", "http://a/b/c/h"},     {"g;x=1/./y", "http://a/b/c/g;x=1/y"},
+      {"https://other:8443/x", "https://other:8443/x"},
+      {"HTTP://Up/", "http://Up/"},
+  };
+  for (const auto& [reference, expected] : cases) {
+    const auto target = tcphost::ResolveReference(base, reference, problem);
+    ASSERT_TRUE(target) << reference << ": " << problem;
+    const std::string shown = (target->https ? "https://" : "http://") + tcphost::Authority(*target) + target->path;
+    EXPECT_EQ(shown, expected) << reference;
+  }
+  EXPECT_FALSE(tcphost::ResolveReference(base, "ftp://x/", problem));
+  EXPECT_FALSE(tcphost::ResolveReference(base, "/a b", problem));
 }
 
 TEST(TcphostProgress, BarCountsTheBodyAndStopsAtTheDeclaredLength) {

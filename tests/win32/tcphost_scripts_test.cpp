@@ -40,7 +40,7 @@ TEST(TcphostRun, AFailingLineEndsTheScriptAndIsNamed) {
       {"SetData 7\nexpect-data 8\n", "tcphost: console_script.tcp:2: expected the value 8, got 7\n"},
       {"# nothing\nkconnect\n", "tcphost: console_script.tcp:2: unknown command kconnect\n"},
       {"SetData PORT\n", "tcphost: console_script.tcp:1: PORT is not set"},
-      {"SetFile \"127.0.0.1\"\nsetip\nkconect\nwait 5 1\n", "tcphost: console_script.tcp:4: no event 5 within 1 s\n"},
+      {"SetFile \"127.0.0.1\"\nsetip\nkconect\nwait 5 1\n", "tcphost: console_script.tcp:4: no event 5 within 1 s of silence\n"},
   };
   for (const auto& c : cases) {
     std::ofstream("console_script.tcp", std::ios::binary) << c.script;
@@ -66,4 +66,20 @@ TEST(MinimalHost, FetchesAPage) {
   EXPECT_EQ(run.status, 0u) << Describe(run);
   EXPECT_EQ(run.out, body);
   EXPECT_EQ(server.received().substr(0, 26), "GET /index.html HTTP/1.1\r\n");
+}
+
+TEST(QueuedHost, FetchesPagesOnOneConnection) {
+  ScriptedServer server({tcphost::readUntil("\r\n\r\n"),
+                         tcphost::sendBytes("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nfirst"),
+                         tcphost::readUntil("\r\n\r\n"),
+                         tcphost::sendBytes("HTTP/1.1 404 Not Found\r\nTransfer-Encoding: chunked\r\n\r\n"
+                                            "6\r\nsecond\r\n0\r\n\r\n"),
+                         tcphost::closeGracefully()});
+  const ProgramRun run =
+      RunProgram("support\\queued_host.exe 127.0.0.1 " + std::to_string(server.port()) + " /one /two");
+  server.join();
+  EXPECT_EQ(run.status, 22u) << Describe(run);
+  EXPECT_EQ(run.out, "firstsecond");
+  EXPECT_NE(run.err.find("queued_host: 404 Not Found"), std::string::npos) << run.err;
+  EXPECT_EQ(server.accepted(), 1);
 }

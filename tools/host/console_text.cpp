@@ -56,6 +56,21 @@ std::string ansiToUtf8(std::string_view ansi) {
   return utf8;
 }
 
+std::optional<std::string> utf8ToAnsi(std::string_view utf8) {
+  if (utf8.empty()) return std::string();
+  const int length = static_cast<int>(utf8.size());
+  const int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), length, nullptr, 0);
+  if (units <= 0) return std::nullopt;
+  std::wstring wide(static_cast<std::size_t>(units), L'\0');
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), length, wide.data(), units);
+  BOOL lacking = FALSE;
+  const int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), units, nullptr, 0, nullptr, &lacking);
+  if (bytes <= 0 || lacking) return std::nullopt;
+  std::string ansi(static_cast<std::size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), units, ansi.data(), bytes, nullptr, nullptr);
+  return ansi;
+}
+
 std::string hexBytes(std::string_view bytes) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string text;
@@ -68,9 +83,9 @@ std::string hexBytes(std::string_view bytes) {
 }
 
 std::string eventLine(std::int32_t code, std::string_view ansiText) {
-  static constexpr const char* kMeanings[] = {"?", "connected", "disconnected", "error", "progress", "resolved",
-                                              "not resolved"};
-  const char* meaning = code >= 1 && code <= 6 ? kMeanings[code] : "?";
+  static constexpr const char* kMeanings[] = {"?",        "connected",    "disconnected", "error",
+                                              "progress", "resolved",     "not resolved", "complete"};
+  const char* meaning = code >= 1 && code <= 7 ? kMeanings[code] : "?";
   return "event " + std::to_string(code) + " (" + meaning + "): " + ansiToUtf8(ansiText);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,9 @@ void writeOut(std::string_view bytes);
 void writeError(std::string_view bytes);
 bool errorIsTerminal();
 std::string ansiToUtf8(std::string_view ansi);
+// UTF-8 to the ANSI code page; nothing for bytes that are not UTF-8 or a
+// character the code page lacks.
+std::optional<std::string> utf8ToAnsi(std::string_view utf8);
 std::string hexBytes(std::string_view bytes);
 
 // "event 4 (progress): 57": one event as tcphost shows it.

@@ -3,153 +3,194 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <optional>
-#include <vector>
 
 #include "console_text.h"
+#include "fetch_link.h"
 #include "progress.h"
+#include "request.h"
 #include "url.h"
 
 namespace tcphost {
 
 namespace {
 
-constexpr int kRedrawMs = 100;
 constexpr std::size_t kBarColumns = 64;
+constexpr int kMostRedirects = 10;
 
-// One fetch: the plug-in's events drive it, the progress bar is redrawn
-// between them, and a stall longer than the timeout ends it.
+// How one exchange ended, and for a failure the line that says why.
+enum class Ending { Complete, Truncated, Failed };
+struct Outcome {
+  Ending ending;
+  std::string problem;
+};
+
+// tcphost fetch: each URL's exchange through the plug-in, with the progress
+// bar redrawn between events, redirects followed with -L, and one connection
+// kept for the URLs of one server when the library has queued events.
 class Fetcher {
  public:
-  Fetcher(Session& session, const FetchOptions& options, Url url)
-      : session_(session), plugin_(session.plugin()), options_(options), url_(std::move(url)) {}
+  Fetcher(Session& session, const FetchOptions& options) : link_(session, options), options_(options) {
+    link_.sayLine = [this](const std::string& line) {
+      clearBar();
+      printError(line);
+    };
+  }
 
   int run();
 
  private:
-  bool fail(const std::string& line) {
-    clearBar();
-    printError("tcphost: " + line);
-    return false;
+  int fetch(Request request);
+  Ending exchange(const Request& request);
+  Outcome awaitEnd();
+  int finish(const Request& request, Ending ending);
+  int status();
+  std::string location();
+  int fail(const std::string& line, int exitStatus) {
+    link_.sayLine("tcphost: " + line);
+    return exitStatus;
   }
-  std::string where() const { return url_.host + ":" + std::to_string(url_.port); }
-  std::string reason();
-  bool startTls();
-  bool resolve();
-  bool connect();
-  bool transfer();
-  std::optional<Notification> awaitEvent(const std::vector<std::int32_t>& codes);
-  std::string slotAfter(const char* command, const std::string& text = {});
   void drawBar(bool final);
   void clearBar();
+  Progress progress();
   void printResults();
   void printBody(const std::string& header);
 
-  Session& session_;
-  PluginLibrary& plugin_;
+  FetchLink link_;
+  PluginLibrary& plugin() { return link_.plugin(); }
   const FetchOptions& options_;
-  Url url_;
-  std::size_t seen_ = 0;  // notifications already acted on
   bool barShown_ = false;
 };
 
-std::string Fetcher::slotAfter(const char* command, const std::string& text) {
-  plugin_.setFile(text);
-  plugin_.command(command);
-  return plugin_.getFile();
-}
-
-// The reason of the last failure, when the library can say it (lasterror).
-std::string Fetcher::reason() {
-  if (!plugin_.has("lasterror")) return {};
-  const std::string name = slotAfter("lasterror");
-  return name.empty() ? std::string() : ": " + name;
-}
-
-// Pumps messages until an event with one of the codes arrives; nothing when
-// no event at all came for the timeout. Earlier events are printed with -v.
-std::optional<Notification> Fetcher::awaitEvent(const std::vector<std::int32_t>& codes) {
-  const auto& events = session_.host().notifications();
-  ULONGLONG lastActivity = GetTickCount64();
-  const ULONGLONG limit = static_cast<ULONGLONG>(options_.timeoutSeconds) * 1000;
-  for (;;) {
-    session_.host().pumpUntil([&] { return events.size() > seen_; }, kRedrawMs);
-    for (; seen_ < events.size(); ++seen_) {
-      lastActivity = GetTickCount64();
-      const Notification& event = events[seen_];
-      if (options_.verbose) {
-        clearBar();
-        printError(eventLine(event.code, event.text));
-      }
-      for (const std::int32_t code : codes)
-        if (event.code == code) return events[seen_++];
+int Fetcher::run() {
+  for (const std::string& text : options_.urls) {
+    std::string problem;
+    std::optional<Url> url = ParseUrl(text, problem);
+    if (!url) return fail(problem + ": " + text, kFetchFailed);
+    Request request;
+    request.method = MethodOf(options_);
+    request.url = std::move(*url);
+    request.headers = options_.headers;
+    request.body = options_.data;
+    request.closeAfter = !link_.queued();
+    const int exitStatus = fetch(std::move(request));
+    if (exitStatus != kFetchDone) {
+      link_.close();
+      return exitStatus;
     }
-    if (GetTickCount64() - lastActivity >= limit) return std::nullopt;
-    drawBar(false);
+  }
+  link_.close();
+  return kFetchDone;
+}
+
+// One URL, and with -L the redirects it leads to.
+int Fetcher::fetch(Request request) {
+  for (int redirects = 0;; ++redirects) {
+    const Ending ending = exchange(request);
+    if (ending != Ending::Complete || !options_.follow || !IsRedirect(status())) return finish(request, ending);
+    const std::string target = location();
+    if (target.empty()) return finish(request, ending);
+    if (redirects == kMostRedirects) return fail("more than 10 redirects", kFetchTooManyRedirects);
+    std::string problem;
+    std::optional<Url> next = ResolveReference(request.url, target, problem);
+    if (!next) return fail("cannot follow the redirect to " + target + ": " + problem, kFetchFailed);
+    request = Redirected(request, status(), std::move(*next));
   }
 }
 
-bool Fetcher::startTls() {
-  if (!url_.https) return true;
-  if (!plugin_.has("settls")) return fail("https is not supported by this tcp.dll");
-  if (!options_.cacert.empty()) slotAfter("addca", options_.cacert);
-  plugin_.setData(options_.insecure ? 2 : 1);
-  slotAfter("settls", url_.host);
-  return true;
-}
-
-bool Fetcher::resolve() {
-  plugin_.setFile(url_.host);
-  plugin_.command("sethost");
-  const auto event = awaitEvent({TCP_EVENT_RESOLVED, TCP_EVENT_NOT_RESOLVED});
-  if (!event) return fail("no answer from the resolver for " + url_.host + " within " +
-                          std::to_string(options_.timeoutSeconds) + " s");
-  if (event->code == TCP_EVENT_NOT_RESOLVED) return fail("cannot resolve host " + url_.host);
-  return true;
-}
-
-bool Fetcher::connect() {
-  plugin_.setData(url_.port);
-  plugin_.command("setport");
-  plugin_.command("kconect");
-  const auto event = awaitEvent({TCP_EVENT_CONNECTED, TCP_EVENT_ERROR});
-  if (!event) return fail("cannot connect to " + where() + ": no answer within " +
-                          std::to_string(options_.timeoutSeconds) + " s");
-  if (event->code == TCP_EVENT_ERROR) return fail("cannot connect to " + where() + reason());
-  return true;
-}
-
-bool Fetcher::transfer() {
-  const std::string request = GetRequest(url_);
-  if (options_.verbose) printError(ansiToUtf8(request));
-  plugin_.setFile(request);
-  plugin_.command("sendc");
-  const auto event = awaitEvent({TCP_EVENT_DISCONNECTED, TCP_EVENT_ERROR});
-  if (!event) {
-    plugin_.command("disconect");
-    return fail("no data from " + where() + " for " + std::to_string(options_.timeoutSeconds) + " s");
+// A kept connection that the server closed meanwhile brings no byte back:
+// the request is sent once more on a new one.
+Ending Fetcher::exchange(const Request& request) {
+  for (int attempt = 0;; ++attempt) {
+    bool reused = false;
+    if (!link_.reach(request.url, reused)) return Ending::Failed;
+    const std::string text = RequestText(request);
+    if (options_.verbose) link_.sayLine(ansiToUtf8(text));
+    plugin().setFile(text);
+    plugin().command("sendc");
+    const Outcome outcome = awaitEnd();
+    const bool nothingCame = link_.queued() && link_.slotAfter("getsize") == "0" && plugin().getData() == 0;
+    if (outcome.ending != Ending::Complete && reused && nothingCame && attempt == 0) {
+      link_.close();
+      continue;
+    }
+    if (!outcome.problem.empty()) link_.sayLine(outcome.problem);
+    return outcome.ending;
   }
-  if (event->code == TCP_EVENT_ERROR) return fail("the connection to " + where() + " failed" + reason());
+}
+
+// With queued events a response ends at code 7; without, at the close.
+Outcome Fetcher::awaitEnd() {
+  const std::string where = link_.where();
+  const std::int32_t end = link_.queued() ? TCP_EVENT_COMPLETE : TCP_EVENT_DISCONNECTED;
+  const auto event = link_.await({end, TCP_EVENT_ERROR}, [this] { drawBar(false); });
+  if (!event)
+    return {Ending::Failed,
+            "tcphost: no data from " + where + " for " + std::to_string(options_.timeoutSeconds) + " s"};
+  if (event->code == TCP_EVENT_ERROR) {
+    const std::string reason = link_.reason();
+    if (reason == ": TCP_E_RESPONSE_TRUNCATED") return {Ending::Truncated, {}};
+    return {Ending::Failed, "tcphost: the connection to " + where + " failed" + reason};
+  }
+  if (!link_.queued() && BufferedBytes(link_.slotAfter("status")).value_or(0) == 0)
+    return {Ending::Failed, "tcphost: " + where + " closed the connection without a response"};
+  return {Ending::Complete, {}};
+}
+
+int Fetcher::finish(const Request& request, Ending ending) {
+  if (ending == Ending::Failed) return kFetchFailed;
   drawBar(true);
-  if (BufferedBytes(slotAfter("status")).value_or(0) == 0)
-    return fail(where() + " closed the connection without a response");
-  return true;
+  const int code = status();
+  if (options_.fail && code >= 400)
+    return fail("the server answered " + std::to_string(code) + " for " + request.url.path, kFetchHttpError);
+  printResults();
+  if (ending == Ending::Truncated)
+    return fail("the connection closed before the response was complete", kFetchTruncated);
+  return kFetchDone;
+}
+
+// The final status: getstatus with queued events, else the first status line.
+int Fetcher::status() {
+  if (link_.queued()) {
+    link_.slotAfter("getstatus");
+    return plugin().getData();
+  }
+  return StatusCodeOf(link_.slotAfter("getheader"));
+}
+
+std::string Fetcher::location() {
+  if (link_.queued()) return link_.slotAfter("getvalue", "Location");
+  plugin().command("makechunkeds");
+  const std::string line = link_.slotAfter("getheadername", "Location:");
+  const std::string value = line.substr(std::min(line.find(':') + 1, line.size()));
+  const std::size_t first = value.find_first_not_of(" \t");
+  return first == std::string::npos ? std::string() : value.substr(first, value.find_last_not_of(" \t") - first + 1);
+}
+
+Progress Fetcher::progress() {
+  Progress progress;
+  if (link_.queued()) {
+    progress.bodyReceived = std::strtoull(link_.slotAfter("getsize").c_str(), nullptr, 10);
+    const std::string declared = link_.slotAfter("getvalue", "Content-Length");
+    if (plugin().getData() == 1) progress.declared = std::strtoull(declared.c_str(), nullptr, 10);
+    return progress;
+  }
+  const std::uint64_t buffered = BufferedBytes(link_.slotAfter("status")).value_or(0);
+  const std::string header = link_.slotAfter("getheader");
+  if (!header.empty()) {
+    progress.bodyReceived = buffered - std::min<std::uint64_t>(buffered, header.size() + 4);
+    progress.declared = std::strtoull(link_.slotAfter("getotvetlen").c_str(), nullptr, 10);
+  }
+  return progress;
 }
 
 void Fetcher::drawBar(bool final) {
-  if (!final && !errorIsTerminal()) return;
-  const std::uint64_t buffered = BufferedBytes(slotAfter("status")).value_or(0);
-  const std::string header = slotAfter("getheader");
-  Progress progress;
-  if (!header.empty()) {
-    progress.bodyReceived = buffered - std::min<std::uint64_t>(buffered, header.size() + 4);
-    progress.declared = std::strtoull(slotAfter("getotvetlen").c_str(), nullptr, 10);
-  }
+  if (options_.silent || (!final && !errorIsTerminal())) return;
   // On a terminal the bar is redrawn in place; elsewhere only its last state is written.
-  std::string line = ProgressLine(progress);
+  std::string line = ProgressLine(progress());
   if (errorIsTerminal()) {
     // Blanks, not terminal escapes, wipe a longer earlier line: Wine's console drops escapes.
     line.resize(std::max(line.size(), kBarColumns), ' ');
@@ -166,17 +207,17 @@ void Fetcher::clearBar() {
 }
 
 void Fetcher::printResults() {
-  const std::string header = slotAfter("getheader");
-  plugin_.command("makechunkeds");
+  const std::string header = link_.slotAfter("getheader");
+  plugin().command("makechunkeds");
   if (options_.header.empty()) {
     writeOut(ansiToUtf8(header) + "\r\n\r\n");
   } else {
     writeOut(ansiToUtf8(header.substr(0, header.find("\r\n"))) + "\r\n");
-    writeOut(ansiToUtf8(slotAfter("getheadername", options_.header)) + "\r\n\r\n");
+    writeOut(ansiToUtf8(link_.slotAfter("getheadername", options_.header)) + "\r\n\r\n");
   }
-  if (!options_.all.empty()) slotAfter("savebinall", options_.all);
-  if (!options_.output.empty()) slotAfter("savebin", options_.output);
-  if (options_.output.empty() && options_.all.empty()) printBody(header);
+  if (!options_.all.empty()) link_.slotAfter("savebinall", options_.all);
+  if (!options_.output.empty()) link_.slotAfter("savebin", options_.output);
+  if (options_.output.empty() && options_.all.empty() && !options_.head) printBody(header);
 }
 
 // A UTF-8 body goes through utfdek into the ANSI code page, then to the
@@ -184,38 +225,24 @@ void Fetcher::printResults() {
 // that zero bytes survive.
 void Fetcher::printBody(const std::string& header) {
   if (options_.utf8 || DeclaresUtf8(header)) {
-    plugin_.command("makechunkeds");
-    plugin_.command("utfdek");
-    writeOut(ansiToUtf8(plugin_.getFile()));
+    plugin().command("makechunkeds");
+    plugin().command("utfdek");
+    writeOut(ansiToUtf8(plugin().getFile()));
     return;
   }
   char folder[MAX_PATH];
   char path[MAX_PATH];
   GetTempPathA(MAX_PATH, folder);
   GetTempFileNameA(folder, "tcp", 0, path);
-  slotAfter("savebin", path);
+  link_.slotAfter("savebin", path);
   std::ifstream file(path, std::ios::binary);
   writeOut(std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()));
   file.close();
   DeleteFileA(path);
 }
 
-int Fetcher::run() {
-  if (!startTls() || !resolve() || !connect() || !transfer()) return 1;
-  printResults();
-  return 0;
-}
-
 }  // namespace
 
-int Fetch(Session& session, const FetchOptions& options) {
-  std::string problem;
-  std::optional<Url> url = ParseUrl(options.url, problem);
-  if (!url) {
-    printError("tcphost: " + problem + ": " + options.url);
-    return 1;
-  }
-  return Fetcher(session, options, std::move(*url)).run();
-}
+int Fetch(Session& session, const FetchOptions& options) { return Fetcher(session, options).run(); }
 
 }  // namespace tcphost

@@ -17,6 +17,12 @@ namespace {
 
 constexpr int kHourMs = 3600 * 1000;
 
+std::string_view Trimmed(std::string_view line) {
+  const std::size_t first = line.find_first_not_of(" \t\r");
+  if (first == std::string_view::npos) return {};
+  return line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
+}
+
 class LineReader {
  public:
   LineReader() : owner_(GetCurrentThreadId()), thread_([this] { read(); }) { thread_.detach(); }
@@ -61,14 +67,22 @@ class LineReader {
 
 }  // namespace
 
-void RunInteractive(Session& session, std::map<std::string, std::int32_t> names) {
+void RunInteractive(Session& session, std::map<std::string, std::int32_t> names, std::string_view help) {
+  // Typed text comes as UTF-8, like a script's.
+  SetConsoleCP(CP_UTF8);
   ScriptRunner runner(session, std::move(names), true);
   static LineReader reader;  // reading never ends before the process does
   std::string line;
   for (int number = 1;; ++number) {
     writeOut("tcp> ");
     if (!reader.next(session.host(), line)) break;
-    const ParsedLine parsed = ParseLine(line, number);
+    const std::string_view word = Trimmed(line);
+    if (word == "quit") return;
+    if (word == "help") {
+      writeOut(help);
+      continue;
+    }
+    const ParsedLine parsed = ParseLine(line, number, utf8ToAnsi);
     std::string problem;
     if (const auto* error = std::get_if<ScriptError>(&parsed)) problem = error->message;
     if (const auto* statement = std::get_if<Statement>(&parsed)) problem = runner.run(*statement);

@@ -3,17 +3,21 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstdint>
 
 namespace tcphost {
 
 namespace {
 
-// Argument patterns: 't' a text, 'n' a number; '?' makes the rest optional,
-// '+' repeats the last kind.
+// Argument patterns: 't' a text, 'n' a number, 'x' either; '?' makes the rest
+// optional, '+' repeats the last kind.
 struct Word {
   std::string_view name;
   Action action;
   std::string_view pattern;
+  // Texts from this argument on are bytes for the network or a file, kept as
+  // written rather than encoded for the library.
+  std::size_t firstRawText = SIZE_MAX;
 };
 
 constexpr std::array kWords = {
@@ -27,20 +31,21 @@ constexpr std::array kWords = {
     Word{"wait", Action::Wait, "n?n"},
     Word{"expect", Action::Expect, "t"},
     Word{"expect-data", Action::ExpectData, "n"},
-    Word{"expect-file", Action::ExpectFile, "tt"},
+    Word{"expect-file", Action::ExpectFile, "tt", 1},
     Word{"sleep", Action::Sleep, "n"},
-    Word{"serve", Action::Serve, "t+"},
-    Word{"print", Action::Print, "t"},
+    Word{"serve", Action::Serve, "t+", 0},
+    Word{"print", Action::Print, "x"},
 };
 
-// Exports without arguments, the four after ordinal 36 included (a library
+// Exports without arguments, those after ordinal 36 included (a library
 // without them reports it when the script calls one).
-constexpr std::array<std::string_view, 35> kCalls = {
+constexpr std::array<std::string_view, 40> kCalls = {
     "GetType", "GetShortInfo", "GetInfo",  "Copyright",     "Settings",    "GetFile",    "GetData",
     "sethost", "setip",        "setport",  "kconect",       "disconect",   "sendc",      "recev",
     "status",  "getheader",    "gethtml0", "gethtml",       "getotvetlen", "parseotvet", "parserez",
     "makechunkeds", "makeheader", "getheadername", "savebin", "savebinall", "strip",    "utfenk",
-    "utfdek",  "oem2ansi",     "ansi2oem", "settls",        "lasterror",   "settimeout", "addca"};
+    "utfdek",  "oem2ansi",     "ansi2oem", "settls",        "lasterror",   "settimeout", "addca",
+    "setevents", "nextevent",  "getstatus", "getvalue",     "getsize"};
 
 const Word* FindWord(std::string_view name) {
   for (const Word& word : kWords)
@@ -65,17 +70,31 @@ void SkipBlanks(std::string_view& rest) {
   while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t')) rest.remove_prefix(1);
 }
 
+// Appends the written characters of a text, through the encoder when there is one.
+bool AppendLiteral(std::string& text, std::string& literal, const TextEncoder& encoder) {
+  if (literal.empty()) return true;
+  const std::optional<std::string> bytes = encoder ? encoder(literal) : std::optional<std::string>(literal);
+  literal.clear();
+  if (!bytes) return false;
+  text += *bytes;
+  return true;
+}
+
+constexpr char kNotEncodable[] = "the text is not UTF-8, or holds a character the ANSI code page lacks";
+
 // Reads a quoted text from the front of rest (which starts at the quote).
 // Returns an empty string on success, else what is wrong.
-std::string ReadText(std::string_view& rest, std::string& text) {
+std::string ReadText(std::string_view& rest, std::string& text, const TextEncoder& encoder) {
   rest.remove_prefix(1);
+  std::string literal;
   while (!rest.empty() && rest.front() != '"') {
     const char c = rest.front();
     rest.remove_prefix(1);
     if (c != '\\') {
-      text += c;
+      literal += c;
       continue;
     }
+    if (!AppendLiteral(text, literal, encoder)) return kNotEncodable;
     if (rest.empty()) break;
     const char escape = rest.front();
     rest.remove_prefix(1);
@@ -99,15 +118,16 @@ std::string ReadText(std::string_view& rest, std::string& text) {
     }
   }
   if (rest.empty()) return "the text has no closing quote";
+  if (!AppendLiteral(text, literal, encoder)) return kNotEncodable;
   rest.remove_prefix(1);
   return {};
 }
 
 // Reads one argument; returns an empty string on success, else what is wrong.
-std::string ReadArgument(std::string_view& rest, Argument& argument) {
+std::string ReadArgument(std::string_view& rest, Argument& argument, const TextEncoder& encoder) {
   if (rest.front() == '"') {
     argument.kind = Argument::Kind::Text;
-    return ReadText(rest, argument.text);
+    return ReadText(rest, argument.text, encoder);
   }
   std::size_t length = 0;
   while (length < rest.size() && rest[length] != ' ' && rest[length] != '\t') ++length;
@@ -146,7 +166,7 @@ std::string CheckArguments(const Statement& statement, std::string_view pattern)
     }
     last = kind;
     const bool isText = statement.arguments[index].kind == Argument::Kind::Text;
-    if (isText != (kind == 't'))
+    if (kind != 'x' && isText != (kind == 't'))
       return statement.name + ": argument " + std::to_string(index + 1) + " must be " +
              (kind == 't' ? "a text in double quotes" : "a number");
     ++index;
@@ -161,7 +181,7 @@ std::string CheckArguments(const Statement& statement, std::string_view pattern)
 
 }  // namespace
 
-ParsedLine ParseLine(std::string_view line, int lineNumber) {
+ParsedLine ParseLine(std::string_view line, int lineNumber, const TextEncoder& encoder) {
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   std::string_view rest = line;
   SkipBlanks(rest);
@@ -177,7 +197,8 @@ ParsedLine ParseLine(std::string_view line, int lineNumber) {
   if (!word && !IsCall(statement.name)) return ScriptError{lineNumber, "unknown command " + statement.name};
   for (SkipBlanks(rest); !rest.empty() && rest.front() != '#'; SkipBlanks(rest)) {
     Argument argument{};
-    const std::string problem = ReadArgument(rest, argument);
+    const bool raw = word && statement.arguments.size() >= word->firstRawText;
+    const std::string problem = ReadArgument(rest, argument, raw ? TextEncoder() : encoder);
     if (!problem.empty()) return ScriptError{lineNumber, problem};
     if (!rest.empty() && rest.front() != ' ' && rest.front() != '\t')
       return ScriptError{lineNumber, "arguments must be separated by blanks"};
@@ -188,12 +209,15 @@ ParsedLine ParseLine(std::string_view line, int lineNumber) {
   return statement;
 }
 
-std::variant<std::vector<Statement>, ScriptError> ParseScript(std::string_view script) {
+std::variant<std::vector<Statement>, ScriptError> ParseScript(std::string_view script,
+                                                              const TextEncoder& encoder) {
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (script.substr(0, kByteOrderMark.size()) == kByteOrderMark) script.remove_prefix(kByteOrderMark.size());
   std::vector<Statement> statements;
   int lineNumber = 0;
   while (!script.empty()) {
     const std::size_t end = std::min(script.find('\n'), script.size());
-    ParsedLine parsed = ParseLine(script.substr(0, end), ++lineNumber);
+    ParsedLine parsed = ParseLine(script.substr(0, end), ++lineNumber, encoder);
     script.remove_prefix(std::min(end + 1, script.size()));
     if (auto* error = std::get_if<ScriptError>(&parsed)) return *error;
     if (auto* statement = std::get_if<Statement>(&parsed)) statements.push_back(std::move(*statement));

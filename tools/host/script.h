@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -29,6 +31,13 @@ struct ScriptError {
   std::string message;
 };
 
+// Turns the characters of a script's texts (UTF-8) into the bytes the
+// library takes (the ANSI code page); nothing for bytes that are not UTF-8 or
+// characters the code page lacks. Escapes are bytes already and bypass it, and
+// so do the texts that are bytes for the network or a file: serve's
+// responses and expect-file's content.
+using TextEncoder = std::function<std::optional<std::string>(std::string_view utf8)>;
+
 // The language, one statement a line:
 //   NAME ARGUMENT...   where NAME is an export of tcp.dll or one of tcphost's
 //                      own words (wait, expect, expect-data, expect-file,
@@ -36,11 +45,14 @@ struct ScriptError {
 //   # comment
 // A text is written in double quotes with C escapes (\r \n \t \\ \" \xHH);
 // a number is decimal, or a name bound to a number.
+// Without an encoder, texts keep their bytes as written.
 using ParsedLine = std::variant<std::monostate, Statement, ScriptError>;
-ParsedLine ParseLine(std::string_view line, int lineNumber);
+ParsedLine ParseLine(std::string_view line, int lineNumber, const TextEncoder& encoder = {});
 
-// Parses a whole script; stops at the first error.
-std::variant<std::vector<Statement>, ScriptError> ParseScript(std::string_view script);
+// Parses a whole script, a UTF-8 byte-order mark at its start skipped; stops
+// at the first error.
+std::variant<std::vector<Statement>, ScriptError> ParseScript(std::string_view script,
+                                                              const TextEncoder& encoder = {});
 
 // What a statement does, as far as the console needs to know.
 enum class Action {
@@ -54,7 +66,7 @@ enum class Action {
   ExpectFile,   // expect-file PATH TEXT
   Sleep,        // sleep MS
   Serve,        // serve RESPONSE...
-  Print,        // print TEXT
+  Print,        // print TEXT, or the last result: print TEXT / print VALUE unquoted
 };
 Action ActionOf(const Statement& statement);
 

@@ -51,6 +51,7 @@ std::string ScriptRunner::number(const Argument& argument, std::int32_t& value) 
 std::string ScriptRunner::run(const Statement& statement) {
   PluginLibrary& plugin = session_.plugin();
   const auto& arguments = statement.arguments;
+  if (ActionOf(statement) == Action::Print) return print(arguments[0]);
   std::int32_t values[4] = {};
   for (std::size_t i = 0; i < arguments.size() && i < 4; ++i)
     if (arguments[i].kind != Argument::Kind::Text) {
@@ -92,8 +93,21 @@ std::string ScriptRunner::run(const Statement& statement) {
     case Action::Serve:
       return serve(statement);
     case Action::Print:
-      printLine(arguments[0].text);
       return {};
+  }
+  return {};
+}
+
+// A text prints as it is; the names TEXT and VALUE print the last result.
+std::string ScriptRunner::print(const Argument& argument) {
+  if (argument.kind == Argument::Kind::Text) {
+    printLine(ansiToUtf8(argument.text));
+  } else if (argument.text == "TEXT") {
+    printLine(ansiToUtf8(lastText_));
+  } else if (argument.text == "VALUE") {
+    printLine(std::to_string(lastValue_));
+  } else {
+    return "print takes a text, TEXT or VALUE";
   }
   return {};
 }
@@ -112,12 +126,16 @@ std::string ScriptRunner::call(const Statement& statement) {
     printLine(std::to_string(lastValue_));
     return {};
   }
+  const std::int32_t mode = plugin.getData();
   plugin.command(name);
+  // The host reads events as the library now sends them.
+  if (statement.name == "setevents" && (mode == 0 || mode == 1)) session_.host().readQueuedEvents(mode == 1);
   readSlots();
   if (echo_) printLine("  text " + Shown(lastText_) + "  value " + std::to_string(lastValue_));
   return {};
 }
 
+// Any event restarts the count: SECONDS is how long the wait bears silence.
 std::string ScriptRunner::wait(std::int32_t code, std::int32_t seconds) {
   const auto& seen = session_.host().notifications();
   std::size_t match = waited_;
@@ -126,8 +144,9 @@ std::string ScriptRunner::wait(std::int32_t code, std::int32_t seconds) {
       if (seen[match].code == code) return true;
     return false;
   };
-  if (!session_.host().pumpUntil(arrived, seconds * 1000))
-    return "no event " + std::to_string(code) + " within " + std::to_string(seconds) + " s";
+  for (std::size_t heard = seen.size(); !session_.host().pumpUntil(arrived, seconds * 1000); heard = seen.size())
+    if (seen.size() == heard)
+      return "no event " + std::to_string(code) + " within " + std::to_string(seconds) + " s of silence";
   lastText_ = seen[match].text;
   lastValue_ = seen[match].code;
   waited_ = match + 1;
@@ -149,7 +168,7 @@ std::string ScriptRunner::serve(const Statement& statement) {
 
 bool RunScript(Session& session, const std::string& scriptName, const std::string& script,
                std::map<std::string, std::int32_t> names) {
-  const auto parsed = ParseScript(script);
+  const auto parsed = ParseScript(script, utf8ToAnsi);
   if (const auto* error = std::get_if<ScriptError>(&parsed)) {
     printError("tcphost: " + scriptName + ":" + std::to_string(error->line) + ": " + error->message);
     return false;

@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "script.h"
 #include "scripted_server.h"
@@ -26,6 +27,7 @@ class ScriptRunner {
  private:
   std::string call(const Statement& statement);
   std::string wait(std::int32_t code, std::int32_t seconds);
+  std::string print(const Argument& argument);
   std::string serve(const Statement& statement);
   std::string number(const Argument& argument, std::int32_t& value) const;
   void readSlots();
@@ -39,13 +41,15 @@ class ScriptRunner {
   std::unique_ptr<ScriptedServer> server_;
 };
 
-// Runs a whole script; prints "tcphost: SCRIPT:LINE: problem" and returns
-// false at the first statement that fails.
+// Runs a whole script (UTF-8, its texts handed to the library in the ANSI
+// code page); prints "tcphost: SCRIPT:LINE: problem" and returns false at the
+// first statement that fails.
 bool RunScript(Session& session, const std::string& scriptName, const std::string& script,
                std::map<std::string, std::int32_t> names);
 
 // The interactive mode: one statement a line from standard input, events
-// printed as they arrive while the prompt waits. Returns at end of input.
-void RunInteractive(Session& session, std::map<std::string, std::int32_t> names);
+// printed as they arrive while the prompt waits; `help` shows the language,
+// `quit` or the end of input ends it.
+void RunInteractive(Session& session, std::map<std::string, std::int32_t> names, std::string_view help);
 
 }  // namespace tcphost

@@ -15,6 +15,12 @@ Session::Session(const std::string& dllPath, bool childWindow) : plugin_(dllPath
     frame_ = CreateWindowExA(0, "STATIC", "tcphost", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, nullptr, nullptr,
                              GetModuleHandleA(nullptr), nullptr);
   host_ = std::make_unique<HostWindow>(plugin_, "tcphost", frame_, frame_ != nullptr);
+  // A library with queued events gives each click its own event.
+  if (plugin_.has("setevents")) {
+    plugin_.setData(1);
+    plugin_.command("setevents");
+    host_->readQueuedEvents(true);
+  }
   plugin_.setParentWindow(host_->handle());
   plugin_.draw(10, 20, 300, 40);
 }

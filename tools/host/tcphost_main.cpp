@@ -25,8 +25,8 @@ using namespace tcphost;
 
 namespace {
 
-constexpr char kUsage[] =
-    "usage: tcphost [--dll PATH] [--child] fetch URL [options]\n"
+constexpr char kCommandLine[] =
+    "usage: tcphost [--dll PATH] [--child] fetch URL... [options]\n"
     "       tcphost [--dll PATH] [--child] run [--set NAME=N]... SCRIPT\n"
     "       tcphost [--dll PATH] [--child]            (reads calls from standard input)\n"
     "\n"
@@ -34,9 +34,17 @@ constexpr char kUsage[] =
     "  --child        give the plug-in a child window instead of a top-level one\n"
     "  -h, --help     print this text\n"
     "\n"
-    "fetch URL: GET an http:// (or, when the library offers TLS, https://) URL\n"
+    "fetch URL...: GET http:// (or, when the library offers TLS, https://) URLs\n"
     "  through the plug-in; progress and events on standard error, the status\n"
-    "  line, headers and body on standard output.\n"
+    "  line, headers and body of each on standard output. URLs of one server\n"
+    "  share one connection when the library has queued events (setevents).\n"
+    "  -L             follow redirects (301, 302, 303, 307, 308; at most 10)\n"
+    "  -I             HEAD: the headers only\n"
+    "  -X METHOD      the request's method\n"
+    "  -d TEXT        send TEXT as the body (POST unless -X says otherwise)\n"
+    "  -H \"N: v\"      add a header field (repeatable)\n"
+    "  --fail         exit 22 without output when the status is 400 or more\n"
+    "  -s             no progress bar\n"
     "  -o FILE        save the body with savebin (decoded when chunked)\n"
     "  --all FILE     save every received byte with savebinall\n"
     "  --header NAME  print only the header lines named NAME (getheadername)\n"
@@ -45,12 +53,19 @@ constexpr char kUsage[] =
     "  --cacert FILE  trust this certificate for https (addca)\n"
     "  --insecure     https without checking the certificate (settls 2)\n"
     "  -v             print every event and the request\n"
-    "\n"
+    "  exit status: 0 done, 1 failed (connection, name, timeout, URL), 2 usage,\n"
+    "  18 the body was cut short, 22 --fail and status >= 400, 47 too many\n"
+    "  redirects\n"
+    "\n";
+
+// The script language, also the prompt's help.
+constexpr char kScriptHelp[] =
     "run SCRIPT: one call a line, named as the exports are; texts in double\n"
     "  quotes with C escapes (\\r \\n \\t \\\\ \\\" \\xHH), numbers in decimal:\n"
     "    SetFile \"GET / HTTP/1.1\\r\\nHost: a\\r\\n\\r\\n\"    SetData 80    kconect\n"
     "  and tcphost's own words:\n"
-    "    wait CODE [SECONDS]      pump messages until an event with CODE (default 10 s)\n"
+    "    wait CODE [SECONDS]      pump messages until an event with CODE; fails after\n"
+    "                             SECONDS without any event (default 10)\n"
     "    expect TEXT              the last result's text must be TEXT\n"
     "    expect-data N            the last result's value must be N\n"
     "    expect-file PATH TEXT    the file must hold exactly TEXT\n"
@@ -58,9 +73,12 @@ constexpr char kUsage[] =
     "    serve RESPONSE...        start a server on 127.0.0.1 that answers each\n"
     "                             request with the next RESPONSE, then closes;\n"
     "                             its port is the name PORT (SetData PORT)\n"
-    "    print TEXT               print TEXT\n"
+    "    print TEXT               print TEXT; print TEXT and print VALUE (no quotes)\n"
+    "                             print the last result's text and value\n"
     "    # comment\n"
-    "  A failing line ends the script with exit status 1.\n";
+    "  A failing line ends the script with exit status 1. Scripts are UTF-8; their\n"
+    "  texts reach the library in the ANSI code page (escapes as written).\n"
+    "  At the prompt, help prints this and quit (or the end of input) ends it.\n";
 
 int usageError(const std::string& problem) {
   printError("tcphost: " + problem + " (tcphost --help shows the usage)");
@@ -72,38 +90,6 @@ bool takeValue(int argc, char** argv, int& i, std::string& value) {
   if (i + 1 >= argc) return false;
   value = argv[++i];
   return true;
-}
-
-std::optional<FetchOptions> fetchOptions(int argc, char** argv, int i, std::string& problem) {
-  FetchOptions options;
-  for (; i < argc; ++i) {
-    const std::string flag = argv[i];
-    std::string value;
-    bool ok = true;
-    if (flag == "-o") ok = takeValue(argc, argv, i, options.output);
-    else if (flag == "--all") ok = takeValue(argc, argv, i, options.all);
-    else if (flag == "--header") ok = takeValue(argc, argv, i, options.header);
-    else if (flag == "--cacert") ok = takeValue(argc, argv, i, options.cacert);
-    else if (flag == "--timeout") {
-      ok = takeValue(argc, argv, i, value) && (options.timeoutSeconds = std::atoi(value.c_str())) > 0;
-    } else if (flag == "--utf8") options.utf8 = true;
-    else if (flag == "--insecure") options.insecure = true;
-    else if (flag == "-v") options.verbose = true;
-    else if (flag.size() > 1 && flag[0] == '-') {
-      problem = "unknown option " + flag;
-      return std::nullopt;
-    } else if (options.url.empty()) options.url = flag;
-    else {
-      problem = "fetch takes one URL";
-      return std::nullopt;
-    }
-    if (!ok) {
-      problem = flag + " needs a value" + (flag == "--timeout" ? " above 0" : "");
-      return std::nullopt;
-    }
-  }
-  if (options.url.empty()) problem = "fetch needs a URL";
-  return options.url.empty() ? std::nullopt : std::optional<FetchOptions>(options);
 }
 
 int runCommand(Session& session, int argc, char** argv, int i) {
@@ -136,7 +122,7 @@ int main(int argc, char** argv) {
   for (; i < argc; ++i) {
     const std::string flag = argv[i];
     if (flag == "-h" || flag == "--help") {
-      writeOut(kUsage);
+      writeOut(std::string(kCommandLine) + kScriptHelp);
       return 0;
     }
     if (flag == "--dll") {
@@ -151,7 +137,8 @@ int main(int argc, char** argv) {
   if (!command.empty() && command != "fetch" && command != "run") return usageError("unknown command " + command);
   std::string problem;
   const std::optional<FetchOptions> options =
-      command == "fetch" ? fetchOptions(argc, argv, i, problem) : std::optional<FetchOptions>();
+      command == "fetch" ? ParseFetchOptions(std::vector<std::string>(argv + i, argv + argc), problem)
+                         : std::optional<FetchOptions>();
   if (!problem.empty()) return usageError(problem);
 
   Session session(dll, child);
@@ -163,7 +150,7 @@ int main(int argc, char** argv) {
   session.host().onNotification = [](const Notification& event) { printError(eventLine(event.code, event.text)); };
   if (command == "run") return runCommand(session, argc, argv, i);
   if (_isatty(_fileno(stdin))) {
-    RunInteractive(session, {});
+    RunInteractive(session, {}, kScriptHelp);
     return 0;
   }
   const std::string script(std::istreambuf_iterator<char>(std::cin), {});

@@ -60,10 +60,61 @@ std::optional<Url> ParseUrl(std::string_view text, std::string& problem) {
   return url;
 }
 
-std::string GetRequest(const Url& url) {
+std::string Authority(const Url& url) {
   const bool defaultPort = url.port == (url.https ? 443 : 80);
-  const std::string host = defaultPort ? url.host : url.host + ":" + std::to_string(url.port);
-  return "GET " + url.path + " HTTP/1.1\r\nHost: " + host + "\r\nConnection: close\r\n\r\n";
+  return defaultPort ? url.host : url.host + ":" + std::to_string(url.port);
+}
+
+bool SameEndpoint(const Url& a, const Url& b) {
+  return a.https == b.https && AsciiLower(a.host) == AsciiLower(b.host) && a.port == b.port;
+}
+
+namespace {
+
+// RFC 3986 section 5.2.4, on a path that starts with "/".
+std::string withoutDotSegments(std::string_view path) {
+  std::string output;
+  while (!path.empty()) {
+    const std::size_t end = std::min(path.find('/', 1), path.size());
+    const std::string_view segment = path.substr(0, end);
+    path.remove_prefix(end);
+    const bool last = path.empty();
+    if (segment == "/.") {
+      if (last) output += '/';
+    } else if (segment == "/..") {
+      output.erase(std::min(output.rfind('/'), output.size()));
+      if (last) output += '/';
+    } else {
+      output += segment;
+    }
+  }
+  return output.empty() ? "/" : output;
+}
+
+}  // namespace
+
+std::optional<Url> ResolveReference(const Url& base, std::string_view reference, std::string& problem) {
+  reference = reference.substr(0, reference.find('#'));
+  const std::size_t colon = reference.find(':');
+  if (colon != std::string_view::npos && reference.find_first_of("/?") > colon)
+    return ParseUrl(reference, problem);
+  if (reference.substr(0, 2) == "//") return ParseUrl(std::string(base.https ? "https:" : "http:").append(reference), problem);
+  if (reference.find_first_of(" \t\r\n") != std::string_view::npos) {
+    problem = "a URL cannot hold blanks or control characters";
+    return std::nullopt;
+  }
+  Url target = base;
+  const std::string_view basePath = std::string_view(base.path).substr(0, base.path.find('?'));
+  if (reference.empty()) return target;
+  if (reference.front() == '?') {
+    target.path = std::string(basePath).append(reference);
+    return target;
+  }
+  const std::size_t queryStart = std::min(reference.find('?'), reference.size());
+  std::string path(reference.substr(0, queryStart));
+  if (path.empty() || path.front() != '/') path = std::string(basePath.substr(0, basePath.rfind('/') + 1)) + path;
+  target.path = withoutDotSegments(path).append(reference.substr(queryStart));
+  return target;
 }
 
 }  // namespace tcphost

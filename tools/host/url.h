@@ -20,7 +20,18 @@ struct Url {
 // an empty host, a port that is not 1 to 65535, blanks or control bytes.
 std::optional<Url> ParseUrl(std::string_view text, std::string& problem);
 
-// The request tcphost sends: GET with Host and Connection: close.
-std::string GetRequest(const Url& url);
+// The URL a reference (a redirect's Location) names, read against base as
+// RFC 3986 section 5.2 says: an absolute URL, "//host/path", "/path",
+// "?query", or a path relative to base's folder, with "." and ".." segments
+// removed. Nothing, and the reason in `problem`, when the result is no URL
+// tcphost can fetch.
+std::optional<Url> ResolveReference(const Url& base, std::string_view reference, std::string& problem);
+
+// host, or host:port when the port is not the scheme's own: the Host field.
+std::string Authority(const Url& url);
+
+// Whether two URLs reach the same server the same way, so that one
+// connection serves both.
+bool SameEndpoint(const Url& a, const Url& b);
 
 }  // namespace tcphost
