@@ -8,7 +8,7 @@ namespace tcpbench {
 
 namespace {
 
-constexpr char kUsage[] = "usage: tcpbench [--size MiB] [--runs R] [--chunked] [--dll PATH]\n";
+constexpr char kUsage[] = "usage: tcpbench [--size MiB] [--runs R] [--chunked] [--events] [--dll PATH]\n";
 
 std::optional<long> positiveNumber(const char* text, long limit) {
   char* end = nullptr;
@@ -24,8 +24,8 @@ std::optional<Options> parseOptions(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string_view name = argv[i];
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-    if (name == "--chunked") {
-      options.chunked = true;
+    if (name == "--chunked" || name == "--events") {
+      (name == "--chunked" ? options.chunked : options.events) = true;
       continue;
     }
     if (!value || (name != "--size" && name != "--runs" && name != "--dll")) {

@@ -21,6 +21,7 @@ constexpr std::int32_t kConnected = 1;
 constexpr std::int32_t kDisconnected = 2;
 constexpr std::int32_t kSocketError = 3;
 constexpr std::int32_t kDataArrived = 4;
+constexpr std::int32_t kResponseComplete = 7;
 constexpr DWORD kConnectTimeoutMs = 10000;
 constexpr DWORD kReceiveTimeoutMs = 300000;
 
@@ -31,6 +32,8 @@ class LoadedPlugin {
     ready_ = module_ && find("SetFile", SetFile) && find("GetFile", GetFile) && find("SetData", SetData) &&
              find("GetData", GetData) && find("SetParentWindow", SetParentWindow) && find("setip", setip) &&
              find("setport", setport) && find("kconect", kconect) && find("sendc", sendc) && find("recev", recev);
+    // Queued events are the library's from ordinal 41 on; older ones lack them.
+    if (ready_) find("setevents", setevents) && find("nextevent", nextevent);
   }
   ~LoadedPlugin() { unload(); }
   LoadedPlugin(const LoadedPlugin&) = delete;
@@ -52,6 +55,8 @@ class LoadedPlugin {
   Command kconect = nullptr;
   Command sendc = nullptr;
   Command recev = nullptr;
+  Command setevents = nullptr;
+  Command nextevent = nullptr;
 
  private:
   template <typename Function>
@@ -68,6 +73,7 @@ class LoadedPlugin {
 struct Events {
   bool connected = false;
   bool disconnected = false;
+  bool complete = false;
   bool failed = false;
   std::size_t arrivals = 0;
 
@@ -75,6 +81,7 @@ struct Events {
     arrivals += code == kDataArrived;
     connected |= code == kConnected;
     disconnected |= code == kDisconnected;
+    complete |= code == kResponseComplete;
     failed |= code == kSocketError;
   }
 };
@@ -91,13 +98,22 @@ std::string compareReceived(const LoadedPlugin& plugin, const std::string& expec
   return {};
 }
 
-RunResult receive(LoadedPlugin& plugin, std::uint16_t port, const std::string& request, const std::string& expected) {
+// With queued events each click reads its event with nextevent, and code 7
+// ends the response; otherwise the slots hold the event and the close ends it.
+RunResult receive(LoadedPlugin& plugin, std::uint16_t port, const std::string& request, const std::string& expected,
+                  bool queued) {
   RunResult result;
   Events events;
   BenchWindow window([&](UINT message, WPARAM, LPARAM) {
-    if (message == WM_LBUTTONUP) events.take(plugin.GetData());
-    return message == WM_LBUTTONDOWN || message == WM_LBUTTONUP;
+    if (message != WM_LBUTTONUP) return message == WM_LBUTTONDOWN;
+    if (queued) plugin.nextevent();
+    events.take(plugin.GetData());
+    return true;
   });
+  if (queued) {
+    plugin.SetData(1);
+    plugin.setevents();
+  }
   plugin.SetParentWindow(window.handle());
   plugin.SetFile("127.0.0.1");
   plugin.setip();
@@ -114,14 +130,15 @@ RunResult receive(LoadedPlugin& plugin, std::uint16_t port, const std::string& r
   plugin.SetFile(request.c_str());
   const Stopwatch stopwatch;
   plugin.sendc();
-  const bool closed = window.pumpUntil([&] { return events.disconnected || events.failed; }, kReceiveTimeoutMs);
+  const bool closed = window.pumpUntil(
+      [&] { return (queued ? events.complete : events.disconnected) || events.failed; }, kReceiveTimeoutMs);
   result.seconds = stopwatch.seconds();
   memory.stop();
   result.peakAboveBaseline = memory.peakAboveBaseline();
   result.reads = events.arrivals;
 
   if (events.failed) result.failure = "the plug-in reported a socket error (code 3)";
-  else if (!closed) result.failure = "no code 2 within the time limit";
+  else if (!closed) result.failure = queued ? "no code 7 within the time limit" : "no code 2 within the time limit";
   else result.failure = compareReceived(plugin, expected);
   // The library goes while the window it posts to still exists.
   plugin.unload();
@@ -131,14 +148,18 @@ RunResult receive(LoadedPlugin& plugin, std::uint16_t port, const std::string& r
 }  // namespace
 
 RunResult receiveThroughPlugin(const std::string& dllPath, std::uint16_t port, const std::string& request,
-                               const std::string& expected) {
+                               const std::string& expected, bool queued) {
   LoadedPlugin plugin(dllPath);
+  RunResult result;
   if (!plugin.ready()) {
-    RunResult result;
     result.failure = "cannot load " + dllPath + " with its entry points";
     return result;
   }
-  return receive(plugin, port, request, expected);
+  if (queued && !plugin.setevents) {
+    result.failure = dllPath + " has no queued events (setevents)";
+    return result;
+  }
+  return receive(plugin, port, request, expected, queued);
 }
 
 }  // namespace tcpbench

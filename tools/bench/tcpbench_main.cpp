@@ -66,9 +66,9 @@ int benchmark(const Options& options) {
     std::fputs("tcpbench: the loopback server could not listen\n", stderr);
     return 1;
   }
-  std::printf("tcpbench: %zu MiB body, %s, %zu bytes on the wire, %d runs of each receiver alternating\n",
+  std::printf("tcpbench: %zu MiB body, %s, %zu bytes on the wire, %d runs of each receiver alternating%s\n",
               options.sizeMiB, options.chunked ? "chunked in 16 KiB chunks" : "plain with Content-Length",
-              response.size(), options.runs);
+              response.size(), options.runs, options.events ? "; the plug-in with queued events, ended by code 7" : "");
   std::printf("speed: body bytes per second from request to close, MB = 10^6 bytes; peak: highest private "
               "memory (PrivateUsage, or PagefileUsage where that is 0 as under Wine) during the run minus its value just "
               "before\n");
@@ -76,7 +76,8 @@ int benchmark(const Options& options) {
   Series raw;
   bool allMatched = true;
   for (int run = 1; run <= options.runs; ++run) {
-    allMatched &= record("plug-in", run, receiveThroughPlugin(dll, server.port(), request, response), bodySize, plugin);
+    allMatched &= record("plug-in", run, receiveThroughPlugin(dll, server.port(), request, response, options.events), bodySize,
+                         plugin);
     allMatched &= record("raw", run, receiveRaw(server.port(), request, response), bodySize, raw);
   }
   if (!allMatched) {
