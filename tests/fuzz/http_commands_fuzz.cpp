@@ -1,6 +1,7 @@
 // Every HTTP command over an arbitrary response and arbitrary markers: no
 // over-read, results that are parts of their input where they must be, the
-// marker search equal to a plain one, the header lines bounded.
+// marker search equal to a plain one, the header lines bounded, and a field's
+// combined value no longer than the header block that holds it.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "fake_code_pages.h"
+#include "http/header_fields.h"
 #include "http/header_lines.h"
 #include "http/message_parts.h"
 #include "textops/textops.h"
@@ -65,5 +67,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   tcp::fakes::FakeCodePages codePages;
   const std::string named = tcp::HeaderLinesNamed(lines, start, codePages);
   if (named.size() > headerText.size()) std::abort();
+
+  const tcp::CombinedField field = tcp::CombineFieldValues(headerText, start);
+  const std::size_t separators = field.count > 0 ? 2 * static_cast<std::size_t>(field.count - 1) : 0;
+  if (field.value.size() > headerText.size() + separators || (field.count == 0 && !field.value.empty())) std::abort();
+  if (const auto status = tcp::ParseStatusLine(tcp::FirstLine(headerText)))
+    if (status->code < 0 || status->code > 999 || !isSuffix(status->reason, tcp::FirstLine(headerText))) std::abort();
   return 0;
 }
