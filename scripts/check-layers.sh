@@ -9,7 +9,8 @@ src=${1:-"$(dirname "$0")/../src"}
 rungs=(
   "textops"
   "platform"
-  "textconv http tcpsocket"
+  "textconv http"
+  "tcpsocket"
   "session"
   "connection"
   "plugin"

@@ -57,6 +57,9 @@ std::int32_t DecimalValue(std::string_view text);
 // The value of a hexadecimal digit (0 to 9, A to F, a to f); -1 for any other byte.
 int HexDigit(char c);
 
+// The Base64 encoding of bytes (RFC 4648 section 4), with "=" padding.
+std::string Base64(std::string_view bytes);
+
 // The hexadecimal digits at the start of text, after one optional "$", modulo
 // 2^32 and read as signed 32-bit; no digit gives 0.
 std::int32_t HexValue(std::string_view text);

@@ -147,5 +147,13 @@ TEST(NumberValues, ReadTheNumberAtTheStartWithThirtyTwoBitWrap) {
   }
 }
 
+TEST(Base64, EncodesTheRfc4648Vectors) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},         {"foo", "Zm9v"},
+      {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}, {std::string("\xFF\0\xFE", 3), "/wD+"},
+  };
+  for (const auto& [bytes, text] : cases) EXPECT_EQ(Base64(bytes), text) << bytes;
+}
+
 }  // namespace
 }  // namespace tcp

@@ -1,0 +1,53 @@
+#include "tcpsocket/proxy_tunnel.h"
+
+#include "http/header_fields.h"
+#include "http/message_parts.h"
+#include "textops/textops.h"
+
+namespace tcp {
+
+std::string ProxyStatusName(int status) { return "TCP_E_PROXY_" + std::to_string(status); }
+
+ProxyTunnel::ProxyTunnel(std::string target, std::string credentials)
+    : target_(std::move(target)), credentials_(std::move(credentials)) {}
+
+std::string ProxyTunnel::request() const {
+  std::string text = "CONNECT " + target_ + " HTTP/1.1\r\nHost: " + target_ + "\r\n";
+  if (!credentials_.empty()) text += "Proxy-Authorization: Basic " + Base64(credentials_) + "\r\n";
+  return text + "\r\n";
+}
+
+void ProxyTunnel::fail(std::int32_t code) {
+  state_ = State::Failed;
+  failure_ = code;
+  header_.clear();
+}
+
+// The header block is searched only in the bytes not searched before, and
+// never grows past its bound.
+void ProxyTunnel::receive(std::string_view bytes, std::string& beyond) {
+  if (state_ == State::Open) beyond.append(bytes);
+  if (state_ != State::Asking) return;
+  const std::size_t searched = header_.size() < 3 ? 0 : header_.size() - 3;
+  const std::size_t room = kMostHeaderBytes + kHeaderSeparator.size() - header_.size();
+  header_.append(bytes.substr(0, room));
+  const std::size_t end = std::string_view(header_).find(kHeaderSeparator, searched);
+  if (end == std::string_view::npos) {
+    if (header_.size() > kMostHeaderBytes) fail(kProxyHeaderTooLarge);
+    return;
+  }
+  const std::optional<StatusLine> status = ParseStatusLine(FirstLine(header_));
+  if (!status) return fail(kProxyBadResponse);
+  if (status->code < 200 || status->code > 299) return fail(status->code);
+  const std::size_t blockEnd = end + kHeaderSeparator.size();
+  const std::size_t consumedBefore = header_.size() - std::min(bytes.size(), room);
+  beyond.append(bytes.substr(blockEnd - consumedBefore));
+  state_ = State::Open;
+  header_.clear();
+}
+
+void ProxyTunnel::endOfStream() {
+  if (state_ == State::Asking) fail(kProxyClosed);
+}
+
+}  // namespace tcp

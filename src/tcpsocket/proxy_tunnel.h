@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tcp {
+
+// The plug-in's reasons for a tunnel that did not open. A proxy that answers
+// with a status other than 2xx is reported with that status itself as the
+// code (ProxyStatusName names it).
+inline constexpr std::int32_t kProxyHeaderTooLarge = static_cast<std::int32_t>(0xA0100011);
+inline constexpr std::int32_t kProxyClosed = static_cast<std::int32_t>(0xA0100012);
+inline constexpr std::int32_t kProxyBadResponse = static_cast<std::int32_t>(0xA0100013);
+
+// "TCP_E_PROXY_407" for a status a proxy refused a tunnel with.
+std::string ProxyStatusName(int status);
+// Whether a failure's code is a proxy's status.
+inline bool IsProxyStatus(std::int32_t code) { return code >= 100 && code <= 999; }
+
+// The exchange that opens a tunnel through an HTTP proxy (CONNECT, RFC 9110
+// section 9.3.6), without I/O: the request to send, then the proxy's bytes
+// until its header block is complete. The proxy's answer is a stranger's
+// bytes: its header block is bounded, and none of it reaches the response.
+class ProxyTunnel {
+ public:
+  static constexpr std::size_t kMostHeaderBytes = 64 << 10;
+  enum class State { Asking, Open, Failed };
+
+  // target: "host:port" as the request names it; credentials: "user:password"
+  // for Basic authentication, or empty.
+  ProxyTunnel(std::string target, std::string credentials);
+
+  std::string request() const;
+  // The proxy's bytes. Once its header block is complete the tunnel is open
+  // (any 2xx) and what follows the block, in this call and every later one,
+  // is the target's, appended to beyond; or it failed, and takes no more.
+  void receive(std::string_view bytes, std::string& beyond);
+  // The proxy closed the connection.
+  void endOfStream();
+
+  State state() const { return state_; }
+  // Why it failed: the proxy's status, or one of the reasons above.
+  std::int32_t failure() const { return failure_; }
+
+ private:
+  void fail(std::int32_t code);
+
+  std::string target_;
+  std::string credentials_;
+  State state_ = State::Asking;
+  std::int32_t failure_ = 0;
+  std::string header_;
+};
+
+}  // namespace tcp
