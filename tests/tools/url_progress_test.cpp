@@ -24,6 +24,8 @@ TEST(TcphostUrl, TakesHostPortAndPath) {
       {"https://host/", true, "host", 443, "/"},
       {"https://host:8443", true, "host", 8443, "/"},
       {"http://a..b/", false, "a..b", 80, "/"},
+      {"http://[::1]:8080/x", false, "::1", 8080, "/x"},
+      {"https://[2001:db8::1]/", true, "2001:db8::1", 443, "/"},
   };
   for (const auto& c : cases) {
     std::string problem;
@@ -53,6 +55,10 @@ TEST(TcphostUrl, RejectsWhatItCannotFetch) {
       {"http://ho st/", "a URL cannot hold blanks or control characters"},
       {"http://host/\r\nX: y", "a URL cannot hold blanks or control characters"},
       {"http://user@host/", "user names in URLs are not supported"},
+      {"http://[::1/", "an IPv6 address in a URL stands in brackets: http://[::1]:8080/"},
+      {"http://[]/", "an IPv6 address in a URL stands in brackets: http://[::1]:8080/"},
+      {"http://[::1]x/", "an IPv6 address in a URL stands in brackets: http://[::1]:8080/"},
+      {"http://[::1]:0/", "the port must be a number from 1 to 65535"},
   };
   for (const auto& c : cases) {
     std::string problem;
@@ -76,6 +82,7 @@ TEST(TcphostUrl, ResolvesReferencesAgainstTheBase) {
       {"g/../h", "http://a/b/c/h"},     {"g;x=1/./y", "http://a/b/c/g;x=1/y"},
       {"https://other:8443/x", "https://other:8443/x"},
       {"HTTP://Up/", "http://Up/"},
+      {"http://[::1]:81/v6", "http://[::1]:81/v6"},
   };
   for (const auto& [reference, expected] : cases) {
     const auto target = tcphost::ResolveReference(base, reference, problem);

@@ -39,6 +39,22 @@ std::optional<Url> ParseUrl(std::string_view text, std::string& problem) {
     problem = "user names in URLs are not supported";
     return std::nullopt;
   }
+  // An IPv6 address stands in brackets, its colons its own.
+  std::string_view literal;
+  if (!authority.empty() && authority.front() == '[') {
+    const std::size_t close = authority.find(']');
+    if (close == std::string_view::npos || close == 1 ||
+        authority.substr(1, close - 1).find_first_not_of("0123456789abcdefABCDEF:.") != std::string_view::npos) {
+      problem = "an IPv6 address in a URL stands in brackets: http://[::1]:8080/";
+      return std::nullopt;
+    }
+    literal = authority.substr(1, close - 1);
+    authority.remove_prefix(close + 1);
+    if (!authority.empty() && authority.front() != ':') {
+      problem = "an IPv6 address in a URL stands in brackets: http://[::1]:8080/";
+      return std::nullopt;
+    }
+  }
   const std::size_t colon = authority.find(':');
   if (colon != std::string_view::npos) {
     const std::string_view digits = authority.substr(colon + 1);
@@ -51,18 +67,23 @@ std::optional<Url> ParseUrl(std::string_view text, std::string& problem) {
     url.port = static_cast<std::uint16_t>(port);
     authority = authority.substr(0, colon);
   }
-  if (authority.empty()) {
+  if (authority.empty() && literal.empty()) {
     problem = "the URL has no host";
     return std::nullopt;
   }
-  url.host = authority;
+  url.host = literal.empty() ? authority : literal;
   if (!path.empty()) url.path = path.front() == '/' ? std::string(path) : std::string("/").append(path);
   return url;
 }
 
+std::string HostForRequest(const std::string& host) {
+  return host.find(':') == std::string::npos ? host : "[" + host + "]";
+}
+
 std::string Authority(const Url& url) {
   const bool defaultPort = url.port == (url.https ? 443 : 80);
-  return defaultPort ? url.host : url.host + ":" + std::to_string(url.port);
+  const std::string host = HostForRequest(url.host);
+  return defaultPort ? host : host + ":" + std::to_string(url.port);
 }
 
 bool SameEndpoint(const Url& a, const Url& b) {

@@ -10,7 +10,7 @@ namespace tcphost {
 // What `tcphost fetch` needs of a URL: scheme://host[:port][/path].
 struct Url {
   bool https = false;
-  std::string host;
+  std::string host;  // an IPv6 address without its brackets
   std::uint16_t port = 80;
   std::string path = "/";  // with its query, never empty
 };
@@ -28,7 +28,10 @@ std::optional<Url> ParseUrl(std::string_view text, std::string& problem);
 std::optional<Url> ResolveReference(const Url& base, std::string_view reference, std::string& problem);
 
 // host, or host:port when the port is not the scheme's own: the Host field.
+// An IPv6 address stands in brackets there.
 std::string Authority(const Url& url);
+// A host as a request or a proxy names it: an IPv6 address in brackets.
+std::string HostForRequest(const std::string& host);
 
 // Whether two URLs reach the same server the same way, so that one
 // connection serves both.
