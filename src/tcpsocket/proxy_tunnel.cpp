@@ -6,6 +6,31 @@
 
 namespace tcp {
 
+std::optional<ProxySetting> ParseProxySetting(std::string_view text) {
+  ProxySetting proxy;
+  const std::size_t at = text.rfind('@');
+  if (at != std::string_view::npos) {
+    proxy.credentials = text.substr(0, at);
+    text.remove_prefix(at + 1);
+  }
+  const std::size_t colon = text.rfind(':');
+  if (colon == std::string_view::npos) return std::nullopt;
+  std::string_view host = text.substr(0, colon);
+  if (host.size() >= 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+  if (host.empty() || host.find_first_of("[]@ \t\r\n") != std::string_view::npos || text.find('\0') != std::string_view::npos)
+    return std::nullopt;
+  if (host.find(':') != std::string_view::npos && text.front() != '[') return std::nullopt;
+  std::uint32_t port = 0;
+  const std::string_view digits = text.substr(colon + 1);
+  for (char c : digits) {
+    if (c < '0' || c > '9' || (port = port * 10 + static_cast<std::uint32_t>(c - '0')) > 65535) return std::nullopt;
+  }
+  if (digits.empty() || port == 0) return std::nullopt;
+  proxy.host = host;
+  proxy.port = static_cast<std::uint16_t>(port);
+  return proxy;
+}
+
 std::string ProxyStatusName(int status) { return "TCP_E_PROXY_" + std::to_string(status); }
 
 ProxyTunnel::ProxyTunnel(std::string target, std::string credentials)

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,17 @@ namespace tcp {
 inline constexpr std::int32_t kProxyHeaderTooLarge = static_cast<std::int32_t>(0xA0100011);
 inline constexpr std::int32_t kProxyClosed = static_cast<std::int32_t>(0xA0100012);
 inline constexpr std::int32_t kProxyBadResponse = static_cast<std::int32_t>(0xA0100013);
+
+// An HTTP proxy as setproxy names it: "host:port", "[IPv6]:port", or
+// "user:password@host:port" for Basic authentication.
+struct ProxySetting {
+  std::string host;  // an IPv6 address without its brackets
+  std::uint16_t port = 0;
+  std::string credentials;  // "user:password", or empty
+};
+// Nothing for a text that names no proxy (no host, or a port that is not 1
+// to 65535).
+std::optional<ProxySetting> ParseProxySetting(std::string_view text);
 
 // "TCP_E_PROXY_407" for a status a proxy refused a tunnel with.
 std::string ProxyStatusName(int status);

@@ -30,6 +30,40 @@ Fed feed(const std::string& answer, std::size_t cut, bool byteByByte) {
   return {tunnel.state(), tunnel.failure(), beyond};
 }
 
+TEST(ProxySetting, ReadsHostPortAndCredentials) {
+  struct Case {
+    std::string text;
+    bool valid;
+    const char* host;
+    int port;
+    const char* credentials;
+  };
+  const Case cases[] = {
+      {"proxy.corp:3128", true, "proxy.corp", 3128, ""},
+      {"127.0.0.1:8080", true, "127.0.0.1", 8080, ""},
+      {"[::1]:8080", true, "::1", 8080, ""},
+      {"user:p@ss:word@proxy:1", true, "proxy", 1, "user:p@ss:word"},
+      {"proxy", false, "", 0, ""},
+      {"proxy:", false, "", 0, ""},
+      {":3128", false, "", 0, ""},
+      {"proxy:0", false, "", 0, ""},
+      {"proxy:65536", false, "", 0, ""},
+      {"proxy:80x", false, "", 0, ""},
+      {"::1:8080", false, "", 0, ""},
+      {"[]:80", false, "", 0, ""},
+      {"pro xy:80", false, "", 0, ""},
+      {std::string("proxy\0:80", 9), false, "", 0, ""},
+  };
+  for (const Case& c : cases) {
+    const std::optional<ProxySetting> proxy = ParseProxySetting(c.text);
+    ASSERT_EQ(proxy.has_value(), c.valid) << c.text;
+    if (!proxy) continue;
+    EXPECT_EQ(proxy->host, c.host) << c.text;
+    EXPECT_EQ(proxy->port, c.port) << c.text;
+    EXPECT_EQ(proxy->credentials, c.credentials) << c.text;
+  }
+}
+
 TEST(ProxyTunnel, AsksForTheTargetWithItsCredentials) {
   EXPECT_EQ(ProxyTunnel("example.org:443", "").request(),
             "CONNECT example.org:443 HTTP/1.1\r\nHost: example.org:443\r\n\r\n");
