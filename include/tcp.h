@@ -170,9 +170,16 @@ void TCP_CALL getvalue(void);
 /* 45: text <- the body bytes received so far (chunk framing excluded), value <- a tcp_response_state. */
 void TCP_CALL getsize(void);
 
+/* ---- Reach (off until called) ---- */
+
+/* 46: text: the HTTP proxy of later kconects, "host:port", "[IPv6]:port" or "user:password@host:port"
+   (Basic authentication); empty: none (default). value <- 0 when taken, else E_INVALIDARG (nothing changes).
+   A refusal gives code 3, lasterror "TCP_E_PROXY_<status>" with the proxy's status as its value. */
+void TCP_CALL setproxy(void);
+
 /*
  * Every export as X(ordinal, name). Libraries older than this header lack
- * ordinals 37 to 45: look those up with GetProcAddress and use them when
+ * ordinals 37 to 46: look those up with GetProcAddress and use them when
  * present.
  */
 #define TCP_EXPORTS(X)                                                                          \
@@ -183,7 +190,8 @@ void TCP_CALL getsize(void);
   X(24, setport) X(25, Draw) X(26, Settings) X(27, SetParentWindow) X(28, GetType)              \
   X(29, GetInfo) X(30, GetShortInfo) X(31, Copyright) X(32, SetPath) X(33, GetData)             \
   X(34, SetData) X(35, GetFile) X(36, SetFile) X(37, settls) X(38, lasterror) X(39, settimeout)  \
-  X(40, addca) X(41, setevents) X(42, nextevent) X(43, getstatus) X(44, getvalue) X(45, getsize)
+  X(40, addca) X(41, setevents) X(42, nextevent) X(43, getstatus) X(44, getvalue) X(45, getsize) \
+  X(46, setproxy)
 
 #ifdef __cplusplus
 }

@@ -68,11 +68,17 @@ inline constexpr std::int32_t kBadChunkSize = static_cast<std::int32_t>(0xA01000
 inline constexpr std::int32_t kBadStatusLine = static_cast<std::int32_t>(0xA0100004);
 
 // The name of a failure's code: a Windows Sockets symbol for a positive code,
-// a TLS or certificate reason for a negative one, empty for 0.
+// TCP_E_PROXY_<status> for a proxy's refusal, a TLS or certificate reason or
+// one of the plug-in's own for a negative one, empty for 0.
 std::string FailureName(std::int32_t code);
 // mode 0 plain TCP, 1 TLS with the certificate checked, 2 TLS unchecked;
 // other values change nothing. From the next Connect on.
 void SetTls(Session& session, std::int32_t mode, const std::string& serverName);
+// The proxy of later connects: "host:port", "[IPv6]:port" or
+// "user:password@host:port"; empty for none. Text that names no proxy
+// changes nothing. Returns whether the setting changed.
+bool SetProxy(Session& session, std::string_view text);
+inline constexpr std::int32_t kInvalidProxySetting = static_cast<std::int32_t>(0x80070057);  // E_INVALIDARG
 // Milliseconds; 0 or less for none.
 void SetTimeout(Session& session, std::int32_t milliseconds);
 // Trusts the certificate (PEM or DER) in the file at path as a root for TLS

@@ -13,13 +13,15 @@ SocketResult<std::string> ResolveHost(SocketSystem& sockets, const std::string& 
 
 // Without a client there is no host to set and no window to click: like the
 // other connection commands, it then does nothing at all. Like a connect, a
-// lookup starts with no failure on record.
+// lookup starts with no failure on record. A name that does not resolve here
+// is still the one a proxy is asked for.
 void SetHostByName(Session& session, const std::string& name) {
   TcpClient* client = session.client();
   if (!client) return;
   session.lastFailure = 0;
   const SocketResult<std::string> found = ResolveHost(*session.platform.sockets, name);
   if (found.error != 0) {
+    client->setUnresolvedName(name);
     session.lastFailure = found.error;
     ReportEvent(session, kEventHostNotFound, "no ip");
     return;

@@ -5,7 +5,21 @@ namespace tcp {
 std::string FailureName(std::int32_t code) {
   if (code == 0) return {};
   if (code < 0) return TlsErrorName(static_cast<TlsCode>(code));
+  if (IsProxyStatus(code)) return ProxyStatusName(code);
   return SocketErrorSymbol(code);
+}
+
+bool SetProxy(Session& session, std::string_view text) {
+  TcpClient* client = session.client();
+  if (!client) return false;
+  if (text.empty()) {
+    client->setProxy(std::nullopt);
+    return true;
+  }
+  std::optional<ProxySetting> proxy = ParseProxySetting(text);
+  if (!proxy) return false;
+  client->setProxy(std::move(proxy));
+  return true;
 }
 
 void SetTls(Session& session, std::int32_t mode, const std::string& serverName) {

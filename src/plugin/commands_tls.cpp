@@ -1,5 +1,5 @@
-// The commands for TLS, failure reasons, the timeout and trusted
-// certificates, as the host calls them: inputs from the slots, results back
+// The commands for TLS, failure reasons, the timeout, trusted certificates
+// and the proxy, as the host calls them: inputs from the slots, results back
 // into them.
 #include "connection/connection.h"
 #include "plugin/entry_barrier.h"
@@ -33,6 +33,17 @@ void addca() {
   Shielded([&] {
     tcp::Session& session = PluginSession();
     session.exchange.ExchangeValue = tcp::TrustCertificateFile(session, session.exchange.ExchangeText);
+  });
+}
+
+// The text stays as it was; the value says whether the setting was taken, as
+// addca's does. Without a client nothing changes at all.
+void setproxy() {
+  Shielded([&] {
+    tcp::Session& session = PluginSession();
+    if (!session.client()) return;
+    const bool taken = tcp::SetProxy(session, session.exchange.ExchangeText);
+    session.exchange.ExchangeValue = taken ? 0 : tcp::kInvalidProxySetting;
   });
 }
 

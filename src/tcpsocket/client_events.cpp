@@ -35,13 +35,17 @@ void TcpClient::onSocketEvent(SocketHandle socket, SocketEvent event, int error)
 void TcpClient::onEventError(int error) {
   const Generation generation = generation_;
   CheckResult(error);
-  if (isCurrent(generation) && (Connecting() || Securing())) closeSocket();
+  if (isCurrent(generation) && opening()) closeSocket();
 }
 
 // OnDisconnect comes before the socket is closed; a handler that connects
-// again keeps its new socket. A FIN before the TLS handshake is done is a
-// failed connect.
+// again keeps its new socket. A FIN before the tunnel is open or the TLS
+// handshake is done is a failed connect.
 void TcpClient::onClosed(Generation generation) {
+  if (tunnel_) {
+    tunnel_->endOfStream();
+    return failConnection(tunnel_->failure());
+  }
   if (channel_) {
     TlsOutput out;
     channel_->endOfStream(out);
@@ -54,6 +58,7 @@ void TcpClient::onClosed(Generation generation) {
 }
 
 void TcpClient::onConnected() {
+  if (tunnel_) return startTunnel();
   if (channel_) return startSecuring();
   stopTimer();
   state_ = State::Connected;
@@ -70,6 +75,7 @@ void TcpClient::onWritable() { sendQueued(); }
 // receive and here) and still raises OnRead with its -1.
 bool TcpClient::readAvailable() {
   std::lock_guard<std::recursive_mutex> lock(guard_);
+  if (tunnel_) return readProxyAnswer();
   if (channel_) return readCiphertext();
   const SocketResult<std::uint32_t> readable = sockets_.bytesReadable(socket_);
   if (readable.error != 0 || readable.value == 0) return false;

@@ -11,11 +11,13 @@ SocketResult<std::int32_t> TcpClient::send(std::string_view bytes) {
   return sockets_.send(socket_, bytes.data(), static_cast<std::int32_t>(count));
 }
 
-// With TLS on the text goes out as records. A send while Connected restarts
+// With TLS on the text goes out as records; through a proxy, not before the
+// tunnel is open. A send while Connected restarts
 // the timer: the peer's answer is awaited from now on.
 void TcpClient::SendText(std::string_view text) {
   noteActivity();
   if (channel_) return sendSecured(text);
+  if (tunnel_) return holdUntilOpen(text);
   sendBytes(text);
 }
 

@@ -7,6 +7,7 @@ namespace tcp {
 
 std::string TcpClient::serverName() const {
   if (!tlsSetting_.serverName.empty()) return tlsSetting_.serverName;
+  if (proxy_ && !targetName_.empty()) return targetName_;
   return hostName_.empty() ? host_ : hostName_;
 }
 

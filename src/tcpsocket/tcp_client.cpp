@@ -47,6 +47,8 @@ void TcpClient::closeSocket() {
   if (socket_ == kNoSocket) return;
   stopTimer();
   channel_.reset();
+  tunnel_.reset();
+  heldUntilOpen_.clear();
   sentBeforeUp_ = false;
   const SocketHandle closing = socket_;
   const int error = sockets_.close(closing);
@@ -70,10 +72,12 @@ void TcpClient::Abort() {
 }
 
 // A host that is not a dotted address fails before any socket exists, with
-// the error an invalid argument gives. A socket whose events cannot reach the
+// the error an invalid argument gives (a proxy's name that does not resolve,
+// with the lookup's error). A socket whose events cannot reach the
 // window, or whose timer cannot run, would never report the connect (or its
-// lapse): that counts as a failed connect. With TLS on the channel is made
-// here, so that what is sent before the handshake is done waits in it.
+// lapse): that counts as a failed connect. The tunnel and the TLS channel
+// are made here, with the target and the settings of this connect; what is
+// sent before the connection is up waits in them.
 void TcpClient::Connect() {
   Disconnect();
   if (socket_ != kNoSocket) return;  // a disconnect handler has connected again
@@ -81,9 +85,10 @@ void TcpClient::Connect() {
     CheckResult(static_cast<int>(kTlsPackageNotFound));
     return;
   }
-  const std::optional<std::uint32_t> address = sockets_.parseAddress(host_);
+  int addressError = 0;
+  const std::optional<std::uint32_t> address = connectAddress(addressError);
   if (!address) {
-    CheckResult(kInvalidArgument);
+    CheckResult(addressError);
     return;
   }
   const SocketResult<SocketHandle> opened = sockets_.openStream();
@@ -94,10 +99,11 @@ void TcpClient::Connect() {
   socket_ = opened.value;
   state_ = State::Connecting;
   const Generation generation = ++generation_;
+  if (proxy_) tunnel_ = std::make_unique<ProxyTunnel>(tunnelTarget(), proxy_->credentials);
   if (tlsSetting_.mode != TlsSetting::Mode::Off)
     channel_ = std::make_unique<TlsChannel>(*tls_, serverName(), tlsSetting_.mode == TlsSetting::Mode::Verified);
   if (!window_) window_ = sockets_.createSocketWindow(*this);
-  if (CheckResult(sockets_.selectEvents(socket_, window_)) || CheckResult(sockets_.connect(socket_, *address, port_)) ||
+  if (CheckResult(sockets_.selectEvents(socket_, window_)) || CheckResult(sockets_.connect(socket_, *address, connectPort())) ||
       CheckResult(restartTimer()))
     abandonConnect(generation);
 }

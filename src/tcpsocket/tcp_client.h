@@ -5,11 +5,13 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "platform/sockets.h"
 #include "platform/tls.h"
+#include "tcpsocket/proxy_tunnel.h"
 #include "tcpsocket/send_queue.h"
 #include "tcpsocket/tls_channel.h"
 
@@ -73,13 +75,22 @@ class TcpClient final : private SocketEventSink {
   // host: a dotted address; name: the host name it was found for, if any.
   void setHost(std::string host, std::string name = {}) {
     host_ = std::move(host);
-    hostName_ = std::move(name);
+    hostName_ = name;
+    targetName_ = std::move(name);
   }
+  // A name the host asked for that did not resolve here: a proxy may still
+  // reach it, so it names the target of a tunnel; the host stays as it was.
+  void setUnresolvedName(std::string name) { targetName_ = std::move(name); }
+  // The proxy later connects go through; nothing for direct connections.
+  // Applies from the next Connect on.
+  void setProxy(std::optional<ProxySetting> proxy) { proxy_ = std::move(proxy); }
   const std::string& host() const { return host_; }
   bool Connected() const { return state_ == State::Connected; }
   bool Connecting() const { return state_ == State::Connecting; }
   // Connected, with the TLS handshake (or the certificate check) not yet done.
   bool Securing() const { return state_ == State::Securing; }
+  // Connected to the proxy, its answer to CONNECT not yet complete.
+  bool Tunnelling() const { return state_ == State::Tunnelling; }
   void setTls(TlsSetting setting) { tlsSetting_ = std::move(setting); }
   // Milliseconds, 0 for none: how long a connect (TLS handshake included)
   // may take, and how long a connection may stay silent after a send or an
@@ -104,6 +115,8 @@ class TcpClient final : private SocketEventSink {
   //   state       socket                                    timer (with a timeout set)
   //   Closed      none                                      stopped
   //   Connecting  open, connect started                     runs from Connect
+  //   Tunnelling  open, connected to the proxy, CONNECT     runs on from Connect
+  //               sent, its answer awaited
   //   Securing    open, connected, TLS handshake under way  runs on from Connect
   //   Connected   open, connect event without error seen    stopped (with TLS: started when
   //               (with TLS: handshake and check done)        text waited to be sent); (re)started
@@ -111,22 +124,26 @@ class TcpClient final : private SocketEventSink {
   //
   // Closed -> Connecting: Connect with no failure.
   // Connecting -> Connected: connect event without error (OnConnect); with
-  //   TLS off only.
-  // Connecting -> Securing: connect event without error, with TLS on (the
-  //   ClientHello goes out).
+  //   TLS off and no proxy only.
+  // Connecting -> Tunnelling: connect event without error, with a proxy (the
+  //   CONNECT request goes out).
+  // Connecting, Tunnelling -> Securing: connect event without error, or the
+  //   proxy's 2xx, with TLS on (the ClientHello goes out).
+  // Tunnelling -> Connected: the proxy's 2xx, with TLS off (OnConnect).
   // Securing -> Connected: the handshake and, when asked, the certificate
   //   check succeeded (OnConnect).
-  // Connecting, Securing -> Closed: connect event with an error, a failed
-  //   handshake or check, FIN during the handshake, the timer's tick
+  // Connecting, Tunnelling, Securing -> Closed: connect event with an error,
+  //   a proxy's refusal or broken answer, a failed handshake or check, FIN
+  //   before the connection is up, the timer's tick
   //   (OnError only), Disconnect (no event), Connect (restarts).
   // Connected -> Closed: close event or the peer's close_notify (OnRead for
   //   bytes still readable, OnError when it carries an error, then
   //   OnDisconnect), Disconnect (close_notify with TLS, OnDisconnect),
   //   Connect (OnDisconnect, then a new connect), a broken record or the
   //   timer's tick (OnError, then OnDisconnect), Abort (no event).
-  // With TLS off the client never is Securing; with no timeout set the timer
-  // never runs.
-  enum class State { Closed, Connecting, Securing, Connected };
+  // With TLS off the client never is Securing, without a proxy never
+  // Tunnelling; with no timeout set the timer never runs.
+  enum class State { Closed, Connecting, Tunnelling, Securing, Connected };
   // Counts the sockets opened: a handle value may come back for a later
   // socket, a generation never does.
   using Generation = std::uint64_t;
@@ -138,7 +155,8 @@ class TcpClient final : private SocketEventSink {
   void onReadable();
   void onWritable();
   void onTimedOut();
-  bool socketUp() const { return Securing() || Connected(); }
+  bool socketUp() const { return Tunnelling() || Securing() || Connected(); }
+  bool opening() const { return Connecting() || Tunnelling() || Securing(); }
   // Whether the socket of that generation is still the open one.
   bool isCurrent(Generation generation) const { return socket_ != kNoSocket && generation_ == generation; }
 
@@ -149,6 +167,16 @@ class TcpClient final : private SocketEventSink {
   SocketResult<std::int32_t> send(std::string_view bytes);
   void sendBytes(std::string_view bytes);
   void sendQueued();
+
+  // The proxy (client_proxy.cpp): the tunnel exists from Connect until the
+  // proxy's answer opened it.
+  std::optional<std::uint32_t> connectAddress(int& error);
+  std::uint16_t connectPort() const { return proxy_ ? proxy_->port : port_; }
+  std::string tunnelTarget() const;
+  void startTunnel();
+  bool readProxyAnswer();
+  void openTunnel(std::string_view beyond);
+  void holdUntilOpen(std::string_view text);
 
   // TLS (client_tls.cpp): the channel exists from Connect to the close of a
   // connection with TLS on.
@@ -181,10 +209,16 @@ class TcpClient final : private SocketEventSink {
   std::uint16_t port_ = 0;
   std::string host_;
   std::string hostName_;
+  // The name a tunnel asks the proxy for; empty: the host itself.
+  std::string targetName_;
+  std::optional<ProxySetting> proxy_;
+  std::unique_ptr<ProxyTunnel> tunnel_;
+  // Plain text given to send while the tunnel was not yet open.
+  std::string heldUntilOpen_;
   TlsSystem* tls_;
   TlsSetting tlsSetting_;
   std::unique_ptr<TlsChannel> channel_;
-  // Text was given to send before the TLS connection was up: once it is, the
+  // Text was given to send before the connection was up: once it is, the
   // answer is awaited.
   bool sentBeforeUp_ = false;
   std::uint32_t timeoutMs_ = 0;

@@ -65,6 +65,9 @@ TEST(FailureName, NamesSocketSymbolsAndTlsReasons) {
       {static_cast<std::int32_t>(0x800B010F), "CERT_E_CN_NO_MATCH"},
       {kOutOfMemory, "E_OUTOFMEMORY"},
       {static_cast<std::int32_t>(0x80091234), "0x80091234"},
+      {407, "TCP_E_PROXY_407"},
+      {kProxyClosed, "TCP_E_PROXY_CLOSED"},
+      {kProxyHeaderTooLarge, "TCP_E_PROXY_HEADER_TOO_LARGE"},
   };
   for (const auto& [code, name] : cases) EXPECT_EQ(FailureName(code), name) << code;
 }
@@ -134,6 +137,25 @@ TEST_F(FailureAndTlsTest, SettlsIgnoresModesOtherThanZeroToTwo) {
   SetTls(session, 2, "");
   connect();
   EXPECT_EQ(tls.serverNames, std::vector<std::string>{"localhost"}) << "the name sethost was given";
+}
+
+// A proxy resolves what the host asked for: a name that did not resolve here
+// still names the tunnel's target, and the proxy's refusal is the failure.
+TEST_F(FailureAndTlsTest, AProxyIsAskedForTheNameEvenWhenItDidNotResolveHere) {
+  EXPECT_FALSE(SetProxy(session, "no port"));
+  EXPECT_TRUE(SetProxy(session, "10.0.0.1:3128"));
+  SetHostByName(session, "intranet");
+  SetPort(session, 443);
+  connect();
+  EXPECT_EQ(sockets.sent.substr(0, sockets.sent.find("\r\n")), "CONNECT intranet:443 HTTP/1.1");
+  serve("HTTP/1.1 407 Proxy Authentication Required\r\n\r\n");
+  EXPECT_EQ(session.lastFailure, 407);
+  EXPECT_FALSE(session.client()->Connected());
+  EXPECT_TRUE(SetProxy(session, ""));
+  sockets.sent.clear();
+  connect();
+  EXPECT_TRUE(session.client()->Connected()) << "direct again";
+  EXPECT_EQ(sockets.sent, "");
 }
 
 TEST_F(FailureAndTlsTest, AddcaHandsTheFileToTheEngineOrSaysWhyNot) {

@@ -1,7 +1,7 @@
 // The socket client driven by arbitrary sequences of calls, socket events,
-// timer ticks, TLS settings, server records and handler reactions against the
-// fake socket and security layers: it is always in exactly one of its four
-// states, with a socket exactly when it is not Closed, its timer runs only
+// timer ticks, TLS and proxy settings, server records, proxy answers and
+// handler reactions against the fake socket and security layers: it is
+// always in exactly one of its states, with a socket exactly when it is not Closed, its timer runs only
 // for its open socket, and nothing it does crashes or leaks.
 #include <cstdint>
 #include <cstdlib>
@@ -25,10 +25,13 @@ const std::string kServerBytes[] = {
     fakeRecord('H', "server hello"), fakeRecord('H', "server finished"), fakeRecord('D', "data"),
     fakeRecord('A', "close_notify"), fakeRecord('R', "renegotiate"),     fakeRecord('R', "ticket"),
     fakeRecord('X', "junk"),         "HTTP/1.1 400 Bad Request\r\n\r\n",
+    "HTTP/1.1 200 Connection established\r\n\r\n", "HTTP/1.1 407 Proxy Authentication Required\r\n",
 };
+const char* const kProxies[] = {"", "10.0.0.1:3128", "u:p@10.0.0.1:8080", "proxy.lan:3128"};
 
 void checkState(const tcp::TcpClient& client, const tcp::fakes::FakeSockets& sockets) {
-  const int states = int{client.Connected()} + int{client.Connecting()} + int{client.Securing()};
+  const int states =
+      int{client.Connected()} + int{client.Connecting()} + int{client.Tunnelling()} + int{client.Securing()};
   if (states > 1) std::abort();
   if ((states == 1) != (client.socket() != tcp::kNoSocket)) std::abort();
   if (sockets.timers.size() > 1 || (!sockets.timers.empty() && sockets.timers.begin()->first != client.socket()))
@@ -68,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t operation = data[i];
     const std::uint8_t argument = data[i + 1];
     reaction = argument >> 4;
-    switch (operation % 14) {
+    switch (operation % 15) {
       case 0: client->Connect(); break;
       case 1: client->Disconnect(); break;
       case 2: client->SendText(std::string(argument, 'x')); break;
@@ -83,6 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 11: client->setTimeout(argument % 2 ? 100 : 0); break;
       case 12: sockets.fireTimer(); break;
       case 13: sockets.incoming += kServerBytes[argument % std::size(kServerBytes)]; break;
+      case 14: client->setProxy(tcp::ParseProxySetting(kProxies[argument % std::size(kProxies)])); break;
     }
     checkState(*client, sockets);
   }

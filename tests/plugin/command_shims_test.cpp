@@ -48,6 +48,7 @@ void nextevent();
 void getstatus();
 void getvalue();
 void getsize();
+void setproxy();
 }
 
 namespace tcp {
@@ -168,7 +169,7 @@ TEST_F(CommandShims, TextCommandsTouchOnlyTheTextSlot) {
 TEST_F(CommandShims, ConnectionCommandsWithoutAFormLeaveTheSlotsAlone) {
   session.exchange.ExchangeValue = 42;
   sockets.hosts = {{"localhost", "127.0.0.1"}};
-  for (Command command : {sethost, setip, setport, kconect, disconect, sendc, status, settls, settimeout}) {
+  for (Command command : {sethost, setip, setport, kconect, disconect, sendc, status, settls, settimeout, setproxy}) {
     EXPECT_EQ(run(command, "request"), "request");
     EXPECT_EQ(session.exchange.ExchangeValue, 42);
   }
@@ -178,8 +179,11 @@ TEST_F(CommandShims, ConnectionCommandsWithoutAFormLeaveTheSlotsAlone) {
 }
 
 TEST_F(CommandShims, LasterrorGivesTheLastFailuresNameAndCode) {
-  const std::pair<std::int32_t, const char*> cases[] = {
-      {0, ""}, {10061, "WSAECONNREFUSED"}, {static_cast<std::int32_t>(0x800B010F), "CERT_E_CN_NO_MATCH"}};
+  const std::pair<std::int32_t, const char*> cases[] = {{0, ""},
+                                                        {10061, "WSAECONNREFUSED"},
+                                                        {static_cast<std::int32_t>(0x800B010F), "CERT_E_CN_NO_MATCH"},
+                                                        {407, "TCP_E_PROXY_407"},
+                                                        {static_cast<std::int32_t>(0xA0100012), "TCP_E_PROXY_CLOSED"}};
   for (const auto& [code, name] : cases) {
     session.lastFailure = code;
     EXPECT_EQ(run(lasterror, "before"), name);

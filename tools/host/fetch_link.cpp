@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <cstdlib>
+
 #include "console_text.h"
+#include "proxy_choice.h"
 
 namespace tcphost {
 
@@ -69,7 +72,31 @@ bool FetchLink::reach(const Url& url, bool& reused) {
   if (reused) return true;
   close();
   endpoint_ = url;
-  return startTls(url) && resolve(url) && connect(url);
+  return chooseProxy(url) && startTls(url) && resolve(url) && connect(url);
+}
+
+// Through a proxy the name need not resolve here: the proxy resolves it.
+bool FetchLink::chooseProxy(const Url& url) {
+  std::string problem;
+  const auto environment = [](const char* name) -> std::optional<std::string> {
+    const char* value = std::getenv(name);
+    return value ? std::optional<std::string>(value) : std::nullopt;
+  };
+  const std::optional<std::string> proxy = ProxyFor(url, options_.proxy, environment, problem);
+  if (!proxy) {
+    sayLine("tcphost: " + problem);
+    return false;
+  }
+  proxied_ = !proxy->empty();
+  if (!plugin_.has("setproxy")) {
+    if (!proxied_) return true;
+    sayLine("tcphost: proxies are not supported by this tcp.dll");
+    return false;
+  }
+  slotAfter("setproxy", *proxy);
+  if (plugin_.getData() == 0) return true;
+  sayLine("tcphost: tcp.dll cannot use the proxy " + *proxy);
+  return false;
 }
 
 void FetchLink::close() {
@@ -96,10 +123,10 @@ bool FetchLink::resolve(const Url& url) {
   if (!event) {
     sayLine("tcphost: no answer from the resolver for " + url.host + " within " +
             std::to_string(options_.timeoutSeconds) + " s");
-  } else if (event->code == TCP_EVENT_NOT_RESOLVED) {
+  } else if (event->code == TCP_EVENT_NOT_RESOLVED && !proxied_) {
     sayLine("tcphost: cannot resolve host " + url.host + reason());
   }
-  return event && event->code == TCP_EVENT_RESOLVED;
+  return event && (event->code == TCP_EVENT_RESOLVED || proxied_);
 }
 
 bool FetchLink::connect(const Url& url) {

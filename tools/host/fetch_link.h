@@ -39,10 +39,12 @@ class FetchLink {
   std::function<void(const std::string&)> sayLine;
 
  private:
+  bool chooseProxy(const Url& url);
   bool startTls(const Url& url);
   bool resolve(const Url& url);
   bool connect(const Url& url);
   bool live(const Url& url);
+  bool proxied_ = false;
   // The next notification not acted on yet, noted (a close or a failure ends
   // the kept connection) and shown with -v.
   const Notification& take();

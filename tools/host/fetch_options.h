@@ -13,6 +13,7 @@ struct FetchOptions {
   std::string all;      // --all: savebinall into this file
   std::string header;   // --header: only the header lines with this name
   std::string cacert;   // --cacert: a certificate trusted with addca
+  std::string proxy;    // --proxy (-x): host:port, else the environment's choice
   std::string method;   // -X; empty: GET, HEAD with -I, POST with -d
   std::optional<std::string> data;   // -d
   std::vector<std::string> headers;  // -H, in order

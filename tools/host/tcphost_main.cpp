@@ -52,6 +52,8 @@ constexpr char kCommandLine[] =
     "  --utf8         decode the body with utfdek even when not declared UTF-8\n"
     "  --cacert FILE  trust this certificate for https (addca)\n"
     "  --insecure     https without checking the certificate (settls 2)\n"
+    "  -x, --proxy HOST:PORT  through this HTTP proxy (setproxy; [user:password@]host:port);\n"
+    "                 else https_proxy, http_proxy, all_proxy and no_proxy as curl reads them\n"
     "  -v             print every event and the request\n"
     "  exit status: 0 done, 1 failed (connection, name, timeout, URL), 2 usage,\n"
     "  18 the body was cut short, 22 --fail and status >= 400, 47 too many\n"
