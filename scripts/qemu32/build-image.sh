@@ -89,7 +89,7 @@ printf '%s\n' virtio_pci virtio_blk ext4 9p 9pnet_virtio >"$root/etc/initramfs-t
 chroot "$root" dpkg --add-architecture i386
 timeout --foreground 300 chroot "$root" apt-get update -q >"$work/apt.log" 2>&1 &&
   timeout --foreground 900 chroot "$root" apt-get install -y -q --no-install-recommends \
-    linux-image-amd64 initramfs-tools wine wine32:i386 xvfb xauth locales libgnutls30:i386 python3 >>"$work/apt.log" 2>&1 ||
+    linux-image-amd64 initramfs-tools wine wine32:i386 xvfb xauth locales libgnutls30:i386 python3 tinyproxy >>"$work/apt.log" 2>&1 ||
   { tail -20 "$work/apt.log"; fail "installing the guest's packages failed (log: $work/apt.log)"; }
 sed -i 's/^# *ru_RU.UTF-8 UTF-8/ru_RU.UTF-8 UTF-8/' "$root/etc/locale.gen"
 chroot "$root" locale-gen >/dev/null

@@ -42,6 +42,7 @@ while read -r name; do
 done <"$program_list"
 [ -s "$share/programs" ] || fail "no test program to run in $test_dir"
 cp -r "$QEMU32_DIR/../../tests/tls" "$share/tls" || fail "the TLS test server's files are missing"
+cp -r "$QEMU32_DIR/../../tests/proxy" "$share/proxy" || fail "the proxy's start script is missing"
 
 cat >"$share/job.sh" <<JOB
 . /mnt/share/guest-wine.sh
@@ -58,6 +59,9 @@ while [ ! -f /root/run/tls-server.ports ] && [ "\$tenths" -lt 600 ]; do
   tenths=\$((tenths + 1))
 done
 [ -f /root/run/tls-server.ports ] || { echo "guest: the TLS test server did not start"; cat /root/tls/server.log; }
+# The proxy tests' tinyproxy, started as CTest starts it beside the 64-bit tests.
+bash /mnt/share/proxy/start-proxy.sh /root/run $machine_seconds >/root/proxy-start.log 2>&1 ||
+  { echo "guest: the proxy did not start"; cat /root/proxy-start.log; }
 while read -r name; do
   started=\$(date +%s)
   timeout -k 10 $program_seconds wine "\$name.exe" </dev/null >"/mnt/share/results/\$name.out" 2>&1

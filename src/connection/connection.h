@@ -46,9 +46,14 @@ SocketResult<std::string> ResolveHost(SocketSystem& sockets, const std::string& 
 
 // Resolves name and reports code 5 with the address, which becomes the
 // client's host, or code 6 "no ip" with the lookup's error as the last failure.
+// In queued mode it returns at once and the lookup runs in the background;
+// a newer sethost or setip leaves its answer unused.
 void SetHostByName(Session& session, const std::string& name);
 // The client's host becomes address, unchecked (and no longer has a name).
 void SetHostAddress(Session& session, const std::string& address);
+// A kconect given while a lookup runs waits for its answer: true when it was
+// put off (the lookup's end then connects, or reports code 3 with its error).
+bool ConnectWaitsForLookup(Session& session);
 // The client's port becomes the value's low 16 bits.
 void SetPort(Session& session, std::int32_t value);
 // Forgets the last failure and connects.

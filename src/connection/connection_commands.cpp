@@ -3,37 +3,6 @@
 
 namespace tcp {
 
-SocketResult<std::string> ResolveHost(SocketSystem& sockets, const std::string& name) {
-  if (const int error = sockets.startup()) return {{}, error};
-  SocketResult<std::string> found = sockets.lookUpHost(name);
-  sockets.cleanup();
-  if (found.value.empty() && found.error == 0) found.error = kHostNotFound;
-  return found;
-}
-
-// Without a client there is no host to set and no window to click: like the
-// other connection commands, it then does nothing at all. Like a connect, a
-// lookup starts with no failure on record. A name that does not resolve here
-// is still the one a proxy is asked for.
-void SetHostByName(Session& session, const std::string& name) {
-  TcpClient* client = session.client();
-  if (!client) return;
-  session.lastFailure = 0;
-  const SocketResult<std::string> found = ResolveHost(*session.platform.sockets, name);
-  if (found.error != 0) {
-    client->setUnresolvedName(name);
-    session.lastFailure = found.error;
-    ReportEvent(session, kEventHostNotFound, "no ip");
-    return;
-  }
-  client->setHost(found.value, name);
-  ReportEvent(session, kEventHostResolved, found.value);
-}
-
-void SetHostAddress(Session& session, const std::string& address) {
-  if (TcpClient* client = session.client()) client->setHost(address);
-}
-
 void SetPort(Session& session, std::int32_t value) {
   if (TcpClient* client = session.client()) client->setPort(static_cast<std::uint16_t>(value));
 }
@@ -58,6 +27,7 @@ void Connect(Session& session) {
   TcpClient* client = session.client();
   if (!client) return;
   session.lastFailure = 0;
+  if (ConnectWaitsForLookup(session)) return;
   session.conversation.failureReported = false;
   const HostClosing closing(session);
   client->Connect();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -26,6 +27,9 @@ struct SocketResult {
   T value{};
   int error = 0;
 };
+
+// What a lookup started with startLookup found.
+using LookupDone = std::function<void(SocketResult<std::string>)>;
 
 // The socket events a client asks for, and the tick of a socket's timer; the
 // platform reports no others.
@@ -68,6 +72,12 @@ class SocketSystem {
   // The first address of a host name's entry as dotted text, or the error
   // the lookup failed with (kHostNotFound…). The socket layer must be started.
   virtual SocketResult<std::string> lookUpHost(const std::string& name) = 0;
+  // Starts looking name up without waiting for the answer: done then runs
+  // once, later, on this thread from its message loop, with what lookUpHost
+  // would have given, or kTimedOut when timeoutMs (0 for none) passed first.
+  // Returns 0, or the error code why the lookup could not start (done never
+  // runs then). Needs no started socket layer.
+  virtual int startLookup(const std::string& name, std::uint32_t timeoutMs, LookupDone done) = 0;
 
   // A hidden window that hands the socket events selected for it to sink, and
   // its destruction.

@@ -33,6 +33,15 @@ struct Conversation {
   bool hostClosing = false;
 };
 
+// A host name being looked up in the background (queued mode): its answer
+// is taken only while it is the latest sethost's, and a kconect given
+// meanwhile waits for it.
+struct HostLookup {
+  std::uint32_t generation = 0;
+  bool running = false;
+  bool connectWhenDone = false;
+};
+
 // Everything one loaded library keeps, in one place: no entry point takes an
 // instance argument, so there is exactly one per loaded copy of the library.
 struct Session {
@@ -40,6 +49,7 @@ struct Session {
   ExchangeArea exchange;
   ReceivedResponse response;
   Conversation conversation;
+  HostLookup lookup;
   // HeaderLines exist while the form lives: the form sets this when it is
   // built, and clears it (emptying the list) when its window is destroyed.
   // Without them makeheader keeps nothing and getheadername finds nothing.

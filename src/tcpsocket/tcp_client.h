@@ -84,6 +84,7 @@ class TcpClient final : private SocketEventSink {
   // The proxy later connects go through; nothing for direct connections.
   // Applies from the next Connect on.
   void setProxy(std::optional<ProxySetting> proxy) { proxy_ = std::move(proxy); }
+  bool proxied() const { return proxy_.has_value(); }
   const std::string& host() const { return host_; }
   bool Connected() const { return state_ == State::Connected; }
   bool Connecting() const { return state_ == State::Connecting; }
@@ -96,6 +97,7 @@ class TcpClient final : private SocketEventSink {
   // may take, and how long a connection may stay silent after a send or an
   // arrival. Takes effect when the timer next starts.
   void setTimeout(std::uint32_t milliseconds) { timeoutMs_ = milliseconds; }
+  std::uint32_t timeout() const { return timeoutMs_; }
   SocketHandle socket() const { return socket_; }
 
   void Connect();

@@ -16,6 +16,7 @@ void unregisterWindowClasses();
 
 // From now on the socket layer is never stopped: at unload, under the loader
 // lock, WSACleanup may wait, so the process keeps the library's reference.
+// Lookups still running are abandoned.
 void leaveSocketLayerAtUnload();
 
 // The Win32 services, alive for the whole life of the module.

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "win32/win32_name_lookups.h"
 #include "win32/win32_platform.h"
 #include "win32/win32_socket_window.h"
 
@@ -95,6 +96,10 @@ class Win32Sockets final : public SocketSystem {
     return {inet_ntoa(address), 0};
   }
 
+  int startLookup(const std::string& name, std::uint32_t timeoutMs, LookupDone done) override {
+    return StartNameLookup(name, timeoutMs, std::move(done));
+  }
+
   WindowHandle createSocketWindow(SocketEventSink& sink) override { return CreateSocketWindow(sink); }
   void destroySocketWindow(WindowHandle window) override { DestroySocketWindow(window); }
   void dropQueuedEvents(WindowHandle window) override { DropQueuedSocketEvents(window); }
@@ -113,6 +118,9 @@ Win32Sockets& instance() {
 
 SocketSystem& sockets() { return instance(); }
 
-void leaveSocketLayerAtUnload() { instance().unloading = true; }
+void leaveSocketLayerAtUnload() {
+  instance().unloading = true;
+  AbandonNameLookupsAtUnload();
+}
 
 }  // namespace tcp::win32

@@ -1,4 +1,5 @@
 #include "win32/win32_form_window.h"
+#include "win32/win32_name_lookups.h"
 #include "win32/win32_platform.h"
 #include "win32/win32_socket_window.h"
 
@@ -91,6 +92,7 @@ void unregisterWindowClasses() {
   UnregisterClassA(kApplicationClass, thisModule());
   unregisterFormClass();
   UnregisterSocketWindowClass();
+  UnregisterLookupWindowClass();
 }
 
 WindowSystem& windowSystem() {

@@ -100,6 +100,30 @@ SocketResult<std::string> FakeSockets::lookUpHost(const std::string& name) {
   return {found->second, 0};
 }
 
+int FakeSockets::startLookup(const std::string& name, std::uint32_t timeoutMs, LookupDone done) {
+  calls.push_back("start lookup " + name);
+  if (startLookupError != 0) return startLookupError;
+  lookups.push_back({name, timeoutMs, std::move(done)});
+  return 0;
+}
+
+bool FakeSockets::finishLookup() {
+  if (lookups.empty()) return false;
+  Lookup lookup = std::move(lookups.front());
+  lookups.pop_front();
+  const auto found = hosts.find(lookup.name);
+  lookup.done(found == hosts.end() ? SocketResult<std::string>{{}, lookupError} : SocketResult<std::string>{found->second, 0});
+  return true;
+}
+
+bool FakeSockets::timeOutLookup() {
+  if (lookups.empty()) return false;
+  Lookup lookup = std::move(lookups.front());
+  lookups.pop_front();
+  lookup.done({{}, kTimedOut});
+  return true;
+}
+
 WindowHandle FakeSockets::createSocketWindow(SocketEventSink& eventSink) {
   calls.push_back("create window");
   sink = &eventSink;

@@ -27,6 +27,7 @@ class FakeSockets : public SocketSystem {
   SocketResult<std::uint16_t> localPort(SocketHandle socket) override;
   int close(SocketHandle socket) override;
   SocketResult<std::string> lookUpHost(const std::string& name) override;
+  int startLookup(const std::string& name, std::uint32_t timeoutMs, LookupDone done) override;
   WindowHandle createSocketWindow(SocketEventSink& sink) override;
   void destroySocketWindow(WindowHandle window) override;
   void dropQueuedEvents(WindowHandle window) override;
@@ -42,6 +43,11 @@ class FakeSockets : public SocketSystem {
   void pump();
   // Delivers the current socket's timer tick, if its timer runs.
   void fireTimer();
+  // Ends the oldest lookup still running, as the system's answer would: with
+  // what lookUpHost finds, or with kTimedOut as its timeout would. Returns
+  // whether one was running.
+  bool finishLookup();
+  bool timeOutLookup();
 
   // Settings of the peer and the platform.
   int startupResult = 0;
@@ -58,6 +64,7 @@ class FakeSockets : public SocketSystem {
   int timerError = 0;        // startTimer fails with this code when not 0
   std::map<std::string, std::string> hosts;
   int lookupError = kHostNotFound;  // what a lookup of a name not in hosts fails with
+  int startLookupError = 0;          // startLookup fails with this code when not 0
   std::string incoming;
 
   // What the client did.
@@ -76,6 +83,12 @@ class FakeSockets : public SocketSystem {
   std::uint32_t connectedAddress = 0;
   std::uint16_t connectedPort = 0;
   std::map<SocketHandle, std::uint32_t> timers;  // the running timers and their delays
+  struct Lookup {
+    std::string name;
+    std::uint32_t timeoutMs;
+    LookupDone done;
+  };
+  std::deque<Lookup> lookups;  // started and not yet ended, oldest first
 
  private:
   struct Message {

@@ -179,6 +179,23 @@ TEST_F(QueuedExchange, EachWayAResponseEndsIsToldInOrder) {
   }
 }
 
+// The lookup runs in the background: sethost comes back before its code 5,
+// and a kconect given at once waits for the address, then connects to it.
+TEST_F(QueuedExchange, SethostReturnsAtOnceAndAKconectRightAfterItConnects) {
+  ScriptedServer server({readUntil("\r\n\r\n"), sendBytes(withLength("kept")), pause(2000)});
+  command("sethost", "localhost");
+  plugin.command("nextevent");
+  EXPECT_EQ(plugin.getData(), 0) << "no answer yet when sethost returns";
+  connectTo(server.port());
+  ASSERT_TRUE(waitFor(1));
+  EXPECT_EQ(codes(), (std::vector<std::int32_t>{5, 1}));
+  EXPECT_EQ(host.notifications().front().text, "127.0.0.1");
+  command("sendc", "GET / HTTP/1.1\r\nHost: localhost\r\n\r\n");
+  ASSERT_TRUE(waitFor(7));
+  plugin.command("disconect");
+  server.join();
+}
+
 TEST_F(QueuedExchange, AForeignClickReadsNothingAndAFailedLookupSaysWhy) {
   foreignClick();
   host.pumpFor(100);

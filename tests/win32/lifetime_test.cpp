@@ -23,7 +23,7 @@ namespace {
 constexpr int kTimeoutMs = 3000;
 constexpr UINT kHostsOwnMessage = WM_APP + 1;
 const std::string kError = "\xce\xf8\xe8\xe1\xea\xe0";
-const char* const kRegisteredClasses[] = {"TCPSocket", "TcpPluginForm", "TcpPluginApplication"};
+const char* const kRegisteredClasses[] = {"TCPSocket", "TCPLookup", "TcpPluginForm", "TcpPluginApplication"};
 
 HWND findForm() { return FindWindowA(nullptr, "Form1"); }
 bool placedIn(HWND form, HWND host) { return GetAncestor(form, GA_PARENT) == host && IsWindowVisible(form); }
@@ -219,6 +219,42 @@ TEST_F(LifetimeTest, UnloadingUnregistersEveryClassAndASecondLoadWorksAgain) {
       WNDCLASSA found = {};
       EXPECT_FALSE(GetClassInfoA(module, name, &found)) << name << " is still registered";
     }
+  }
+}
+
+// The system answers a background lookup whenever it is done: after an unload
+// its answer must reach no window of the library, and a second load looks
+// names up afresh.
+TEST_F(LifetimeTest, UnloadingWhileALookupRunsLeavesNothingBehind) {
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    if (round == 1) {
+      plugin.emplace("tcp.dll");
+      host.emplace(*plugin, "host", tcptest::sharedFrame());
+    }
+    enter(FormState::Placed);
+    plugin->setData(1);
+    plugin->command("setevents");
+    host->readQueuedEvents(true);
+    plugin->setFile("localhost");
+    plugin->command("sethost");
+    if (round == 0) {
+      ASSERT_TRUE(host->waitForCode(5, kTimeoutMs)) << "the lookup ends while the library is loaded";
+      plugin->setFile("localhost");
+      plugin->command("sethost");
+    }
+    const HMODULE module = plugin->module();
+    host.reset();
+    other.reset();
+    plugin.reset();
+    const DWORD until = GetTickCount() + 500;
+    while (GetTickCount() < until) {
+      MSG message;
+      while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+      Sleep(10);
+    }
+    WNDCLASSA found = {};
+    EXPECT_FALSE(GetClassInfoA(module, "TCPLookup", &found));
   }
 }
 

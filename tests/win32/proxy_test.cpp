@@ -1,6 +1,7 @@
 // Connections through an HTTP proxy with the real DLL: scripted proxies that
 // open, refuse or break the tunnel, and Debian's tinyproxy started by the test
 // command (tests/proxy/start-proxy.sh) with plain HTTP and TLS through it.
+#include <algorithm>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -126,7 +127,7 @@ TEST_F(ProxyExchange, AProxyThatRefusesOrBreaksTheTunnelGivesCode3AndItsReason) 
     EXPECT_EQ(codes(), std::vector<std::int32_t>{3}) << "no code 1, nothing read";
     EXPECT_EQ(textAfter("lasterror"), c.reason);
     EXPECT_EQ(plugin.getData(), c.value);
-    EXPECT_EQ(textAfter("getsize"), "");
+    EXPECT_EQ(textAfter("getsize"), "0") << "the proxy's answer is no response";
     proxy.join();
   }
 }
@@ -179,7 +180,9 @@ TEST_F(RealProxy, TlsThroughTheTunnelIsCheckedAgainstTheTargetsName) {
   ASSERT_TRUE(waitFor(1));
   command("sendc", "GET /big HTTP/1.1\r\nHost: localhost\r\n\r\n");
   ASSERT_TRUE(waitForEnd());
-  ASSERT_EQ(codes().back(), 7) << textAfter("lasterror");
+  const std::vector<std::int32_t> seen = codes();
+  ASSERT_NE(std::find(seen.begin(), seen.end(), 7), seen.end()) << textAfter("lasterror");
+  EXPECT_EQ(std::find(seen.begin(), seen.end(), 3), seen.end());
   command("savebin", "proxied-tls.bin");
   EXPECT_EQ(plugin.getData(), static_cast<std::int32_t>(kTlsBigSize));
   EXPECT_TRUE(readFile("proxied-tls.bin") == TlsBigBody());
@@ -197,7 +200,8 @@ TEST_F(RealProxy, RefusalsNameTheProxysStatus) {
     std::int32_t value;
   } cases[] = {
       {"no credentials", "", "127.0.0.1", "TCP_E_PROXY_407", 407},
-      {"wrong password", "proxyuser:wrong@", "127.0.0.1", "TCP_E_PROXY_407", 407},
+      // tinyproxy answers credentials it refuses with 401, not 407.
+      {"wrong password", "proxyuser:wrong@", "127.0.0.1", "TCP_E_PROXY_401", 401},
       {"a refused target", kCredentials, "denied.example", "TCP_E_PROXY_403", 403},
   };
   for (const auto& c : cases) {
