@@ -30,6 +30,7 @@ void Connect(Session& session) {
   if (ConnectWaitsForLookup(session)) return;
   session.conversation.failureReported = false;
   const HostClosing closing(session);
+  client->allowIpv6(session.conversation.queued);
   client->Connect();
 }
 

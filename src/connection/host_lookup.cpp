@@ -1,5 +1,6 @@
 #include "connection/connection.h"
 #include "session/host_notification.h"
+#include "tcpsocket/ipv6_literal.h"
 
 namespace tcp {
 
@@ -48,12 +49,14 @@ void FinishLookup(Session& session, std::uint32_t generation, const std::string&
 }
 
 // Queued mode: the lookup runs away from the host's thread and sethost
-// returns at once. A lookup that cannot even start is answered at once.
+// returns at once. An IPv6 address needs no lookup, and a lookup that cannot
+// even start is answered at once.
 void StartLookup(Session& session, TcpClient& client, const std::string& name) {
   HostLookup& lookup = session.lookup;
   const std::uint32_t generation = ++lookup.generation;
   lookup.running = true;
   lookup.connectWhenDone = false;
+  if (ParseIpv6(name)) return FinishLookup(session, generation, name, {std::string(WithoutBrackets(name)), 0});
   const int error = session.platform.sockets->startLookup(
       name, client.timeout(),
       [&session, generation, name](SocketResult<std::string> found) { FinishLookup(session, generation, name, found); });

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -12,6 +13,9 @@ namespace tcp {
 // A socket handle, as wide as the platform's on either architecture.
 using SocketHandle = std::uintptr_t;
 inline constexpr SocketHandle kNoSocket = ~SocketHandle(0);
+
+// An IPv6 address, its 16 bytes in network order.
+using Ipv6Address = std::array<std::uint8_t, 16>;
 
 // Error codes the platform reports that its users must tell apart or give
 // themselves: an operation still in progress, and an invalid argument.
@@ -54,6 +58,8 @@ class SocketSystem {
   virtual int cleanup() = 0;
   // An IPv4 TCP stream socket.
   virtual SocketResult<SocketHandle> openStream() = 0;
+  // An IPv6 TCP stream socket.
+  virtual SocketResult<SocketHandle> openStream6() = 0;
   // Has the socket's read, write, connect and close events reach the sink of
   // window; non-blocking from then on.
   virtual int selectEvents(SocketHandle socket, WindowHandle window) = 0;
@@ -62,6 +68,8 @@ class SocketSystem {
   // Starts connecting to address (network byte order) and port (host byte
   // order); on a non-blocking socket it fails with kWouldBlock when started.
   virtual int connect(SocketHandle socket, std::uint32_t address, std::uint16_t port) = 0;
+  // The same for an IPv6 socket and address.
+  virtual int connect6(SocketHandle socket, const Ipv6Address& address, std::uint16_t port) = 0;
   virtual SocketResult<std::int32_t> send(SocketHandle socket, const char* bytes, std::int32_t count) = 0;
   virtual SocketResult<std::int32_t> receive(SocketHandle socket, char* bytes, std::int32_t count) = 0;
   // How many bytes one receive can take at once (FIONREAD).

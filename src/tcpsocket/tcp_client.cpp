@@ -86,12 +86,12 @@ void TcpClient::Connect() {
     return;
   }
   int addressError = 0;
-  const std::optional<std::uint32_t> address = connectAddress(addressError);
+  const std::optional<PeerAddress> address = connectAddress(addressError);
   if (!address) {
     CheckResult(addressError);
     return;
   }
-  const SocketResult<SocketHandle> opened = sockets_.openStream();
+  const SocketResult<SocketHandle> opened = address->ipv6 ? sockets_.openStream6() : sockets_.openStream();
   if (opened.error != 0) {
     CheckResult(opened.error);
     return;
@@ -103,7 +103,7 @@ void TcpClient::Connect() {
   if (tlsSetting_.mode != TlsSetting::Mode::Off)
     channel_ = std::make_unique<TlsChannel>(*tls_, serverName(), tlsSetting_.mode == TlsSetting::Mode::Verified);
   if (!window_) window_ = sockets_.createSocketWindow(*this);
-  if (CheckResult(sockets_.selectEvents(socket_, window_)) || CheckResult(sockets_.connect(socket_, *address, connectPort())) ||
+  if (CheckResult(sockets_.selectEvents(socket_, window_)) || CheckResult(connectTo(*address)) ||
       CheckResult(restartTimer()))
     abandonConnect(generation);
 }

@@ -85,6 +85,9 @@ class TcpClient final : private SocketEventSink {
   // Applies from the next Connect on.
   void setProxy(std::optional<ProxySetting> proxy) { proxy_ = std::move(proxy); }
   bool proxied() const { return proxy_.has_value(); }
+  // Whether a host given as an IPv6 address is connected to, from the next
+  // Connect on; otherwise only IPv4 addresses are (a proxy's excepted).
+  void allowIpv6(bool allowed) { ipv6Allowed_ = allowed; }
   const std::string& host() const { return host_; }
   bool Connected() const { return state_ == State::Connected; }
   bool Connecting() const { return state_ == State::Connecting; }
@@ -172,7 +175,15 @@ class TcpClient final : private SocketEventSink {
 
   // The proxy (client_proxy.cpp): the tunnel exists from Connect until the
   // proxy's answer opened it.
-  std::optional<std::uint32_t> connectAddress(int& error);
+  // Where a connect goes: an IPv4 address, or an IPv6 one.
+  struct PeerAddress {
+    std::optional<std::uint32_t> ipv4;
+    std::optional<Ipv6Address> ipv6;
+  };
+  std::optional<PeerAddress> connectAddress(int& error);
+  std::optional<PeerAddress> literalAddress(const std::string& host) const;
+  // Starts connecting socket_ to the address: 0 or the error it failed with.
+  int connectTo(const PeerAddress& address);
   std::uint16_t connectPort() const { return proxy_ ? proxy_->port : port_; }
   std::string tunnelTarget() const;
   void startTunnel();
@@ -214,6 +225,7 @@ class TcpClient final : private SocketEventSink {
   // The name a tunnel asks the proxy for; empty: the host itself.
   std::string targetName_;
   std::optional<ProxySetting> proxy_;
+  bool ipv6Allowed_ = false;
   std::unique_ptr<ProxyTunnel> tunnel_;
   // Plain text given to send while the tunnel was not yet open.
   std::string heldUntilOpen_;

@@ -19,6 +19,19 @@ sockaddr_in ipv4Address(std::uint32_t address, std::uint16_t port) {
   return target;
 }
 
+// sockaddr_in6 as Windows lays it out (ws2ipdef.h), which winsock.h lacks;
+// the system's socket calls take it through the Windows Sockets 1.1 entry
+// points as they do their IPv4 form.
+constexpr int kIpv6Family = 23;  // AF_INET6
+struct Ipv6SocketAddress {
+  short family;
+  u_short port;
+  u_long flowInfo;
+  unsigned char address[16];
+  u_long scopeId;
+};
+static_assert(sizeof(Ipv6SocketAddress) == 28, "the layout of sockaddr_in6");
+
 // The error of a call that returns SOCKET_ERROR on failure, 0 for success.
 int errorOf(int result) { return result == SOCKET_ERROR ? WSAGetLastError() : 0; }
 
@@ -43,6 +56,12 @@ class Win32Sockets final : public SocketSystem {
     return {static_cast<SocketHandle>(opened), 0};
   }
 
+  SocketResult<SocketHandle> openStream6() override {
+    const SOCKET opened = ::socket(kIpv6Family, SOCK_STREAM, IPPROTO_TCP);
+    if (opened == INVALID_SOCKET) return {kNoSocket, WSAGetLastError()};
+    return {static_cast<SocketHandle>(opened), 0};
+  }
+
   int selectEvents(SocketHandle socket, WindowHandle window) override { return SelectSocketEvents(socket, window); }
 
   // inet_addr gives all ones both for text it cannot parse and for the one
@@ -57,6 +76,14 @@ class Win32Sockets final : public SocketSystem {
 
   int connect(SocketHandle socket, std::uint32_t address, std::uint16_t port) override {
     const sockaddr_in target = ipv4Address(address, port);
+    return errorOf(::connect(toSocket(socket), reinterpret_cast<const sockaddr*>(&target), sizeof target));
+  }
+
+  int connect6(SocketHandle socket, const Ipv6Address& address, std::uint16_t port) override {
+    Ipv6SocketAddress target = {};
+    target.family = kIpv6Family;
+    target.port = htons(port);
+    std::memcpy(target.address, address.data(), address.size());
     return errorOf(::connect(toSocket(socket), reinterpret_cast<const sockaddr*>(&target), sizeof target));
   }
 
@@ -76,11 +103,12 @@ class Win32Sockets final : public SocketSystem {
     return resultOf(result, static_cast<std::uint32_t>(readable));
   }
 
+  // The port sits at the same place in both families' addresses.
   SocketResult<std::uint16_t> localPort(SocketHandle socket) override {
-    sockaddr_in local = {};
+    Ipv6SocketAddress local = {};
     int length = sizeof local;
     const int result = getsockname(toSocket(socket), reinterpret_cast<sockaddr*>(&local), &length);
-    return resultOf(result, static_cast<std::uint16_t>(ntohs(local.sin_port)));
+    return resultOf(result, static_cast<std::uint16_t>(ntohs(local.port)));
   }
 
   int close(SocketHandle socket) override { return errorOf(closesocket(toSocket(socket))); }

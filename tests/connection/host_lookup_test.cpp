@@ -116,5 +116,39 @@ TEST_F(HostLookupTest, AnAnswerAfterTheFormWentReachesNoOne) {
   EXPECT_TRUE(host.seen.empty());
 }
 
+// IPv6 addresses are connected to in queued mode only; without it a host that
+// is not a dotted IPv4 address fails as it always did.
+TEST_F(HostLookupTest, IPv6AddressesAreReachedWithQueuedEventsOnly) {
+  Ipv6Address loopback{};
+  loopback[15] = 1;
+  const struct {
+    const char* name;
+    bool queued;
+    bool bySethost;
+    std::int32_t lastFailure;
+  } cases[] = {
+      {"::1", true, true, 0},
+      {"[::1]", true, false, 0},
+      {"::1", false, false, kInvalidArgument},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + (c.queued ? " queued" : "") + (c.bySethost ? " by sethost" : " by setip"));
+    session.conversation.queued = c.queued;
+    sockets.calls.clear();
+    host.seen.clear();
+    sockets.connectedAddress6 = {};
+    c.bySethost ? SetHostByName(session, c.name) : SetHostAddress(session, c.name);
+    if (c.bySethost) EXPECT_EQ(host.seen, (Events{{5, "::1"}})) << "an address needs no lookup";
+    EXPECT_TRUE(sockets.lookups.empty());
+    Connect(session);
+    EXPECT_EQ(session.lastFailure, c.lastFailure);
+    const bool connected6 = std::count(sockets.calls.begin(), sockets.calls.end(), "connect6") > 0;
+    EXPECT_EQ(connected6, c.lastFailure == 0);
+    if (connected6) EXPECT_EQ(sockets.connectedAddress6, loopback);
+    EXPECT_EQ(StatusText(session)->substr(0, 5 + std::string(c.name).size()), "host " + std::string(c.name));
+    Disconnect(session);
+  }
+}
+
 }  // namespace
 }  // namespace tcp

@@ -29,6 +29,13 @@ SocketResult<SocketHandle> FakeSockets::openStream() {
   return {current, 0};
 }
 
+SocketResult<SocketHandle> FakeSockets::openStream6() {
+  calls.push_back("socket6");
+  if (openError) return {kNoSocket, openError};
+  current = reuseHandles ? nextSocket_ : nextSocket_++;
+  return {current, 0};
+}
+
 int FakeSockets::selectEvents(SocketHandle, WindowHandle target) {
   calls.push_back("select " + std::to_string(target));
   return selectError;
@@ -55,6 +62,13 @@ std::optional<std::uint32_t> FakeSockets::parseAddress(const std::string& dotted
 int FakeSockets::connect(SocketHandle, std::uint32_t address, std::uint16_t port) {
   calls.push_back("connect");
   connectedAddress = address;
+  connectedPort = port;
+  return connectError;
+}
+
+int FakeSockets::connect6(SocketHandle, const Ipv6Address& address, std::uint16_t port) {
+  calls.push_back("connect6");
+  connectedAddress6 = address;
   connectedPort = port;
   return connectError;
 }

@@ -18,9 +18,11 @@ class FakeSockets : public SocketSystem {
   int startup() override;
   int cleanup() override;
   SocketResult<SocketHandle> openStream() override;
+  SocketResult<SocketHandle> openStream6() override;
   int selectEvents(SocketHandle socket, WindowHandle window) override;
   std::optional<std::uint32_t> parseAddress(const std::string& dotted) override;
   int connect(SocketHandle socket, std::uint32_t address, std::uint16_t port) override;
+  int connect6(SocketHandle socket, const Ipv6Address& address, std::uint16_t port) override;
   SocketResult<std::int32_t> send(SocketHandle socket, const char* bytes, std::int32_t count) override;
   SocketResult<std::int32_t> receive(SocketHandle socket, char* bytes, std::int32_t count) override;
   SocketResult<std::uint32_t> bytesReadable(SocketHandle socket) override;
@@ -81,6 +83,7 @@ class FakeSockets : public SocketSystem {
   SocketEventSink* sink = nullptr;
   WindowHandle window = 0;
   std::uint32_t connectedAddress = 0;
+  Ipv6Address connectedAddress6{};
   std::uint16_t connectedPort = 0;
   std::map<SocketHandle, std::uint32_t> timers;  // the running timers and their delays
   struct Lookup {

@@ -196,6 +196,26 @@ TEST_F(QueuedExchange, SethostReturnsAtOnceAndAKconectRightAfterItConnects) {
   server.join();
 }
 
+TEST_F(QueuedExchange, AServerOnTheIPv6LoopbackIsReachedBySetipAndBySethost) {
+  for (const char* command : {"setip", "sethost"}) {
+    SCOPED_TRACE(command);
+    const std::size_t from = host.notifications().size();
+    ScriptedServer server({readUntil("\r\n\r\n"), sendBytes(withLength("over six")), pause(2000)}, 1, 15000,
+                          tcphost::Loopback::Ipv6);
+    this->command(command, command == std::string("setip") ? "[::1]" : "::1");
+    connectTo(server.port());
+    ASSERT_TRUE(waitFor(1)) << textAfter("lasterror");
+    this->command("sendc", "GET / HTTP/1.1\r\nHost: [::1]\r\n\r\n");
+    ASSERT_TRUE(waitFor(7));
+    EXPECT_EQ(textAfter("gethtml0"), "over six");
+    const std::string shown = command == std::string("setip") ? "[::1]" : "::1";
+    EXPECT_EQ(textAfter("status").substr(0, 5 + shown.size() + 6), "host " + shown + " Port ");
+    EXPECT_EQ(count(5, from), command == std::string("setip") ? 0 : 1) << "an address is answered at once";
+    plugin.command("disconect");
+    server.join();
+  }
+}
+
 TEST_F(QueuedExchange, AForeignClickReadsNothingAndAFailedLookupSaysWhy) {
   foreignClick();
   host.pumpFor(100);

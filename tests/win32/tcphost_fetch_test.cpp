@@ -26,6 +26,16 @@ TEST(TcphostFetch, PrintsTheHeadersAndBodyTheServerSent) {
   EXPECT_EQ(server.received(), "GET /a/b?c=d HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(server.port()) + "\r\n\r\n");
 }
 
+TEST(TcphostFetch, ReachesAnIPv6AddressInBrackets) {
+  ScriptedServer server(Answer("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nv6"), 1, 15000, tcphost::Loopback::Ipv6);
+  const std::string port = std::to_string(server.port());
+  const ProgramRun run = RunProgram(kTcphost + " fetch -s http://[::1]:" + port + "/six");
+  server.join();
+  EXPECT_EQ(run.status, 0u) << Describe(run);
+  EXPECT_EQ(run.out, "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nv6");
+  EXPECT_EQ(server.received(), "GET /six HTTP/1.1\r\nHost: [::1]:" + port + "\r\n\r\n");
+}
+
 TEST(TcphostFetch, SavesTheBodyAndEveryByteExactly) {
   std::string binary;
   for (unsigned i = 0; i < 300000; ++i) binary += static_cast<char>((i * 7919u) >> 3);

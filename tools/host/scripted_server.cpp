@@ -1,6 +1,7 @@
 #include "scripted_server.h"
 
 #include <winsock2.h>
+#include <ws2tcpip.h>
 
 #include <algorithm>
 
@@ -37,11 +38,27 @@ sockaddr_in loopback(std::uint16_t port) {
   return address;
 }
 
+// The port sits at the same place in both families' addresses.
 std::uint16_t boundPort(SOCKET socket) {
-  sockaddr_in address = {};
+  sockaddr_in6 address = {};
   int length = sizeof address;
   getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
-  return ntohs(address.sin_port);
+  return ntohs(address.sin6_port);
+}
+
+SOCKET listenOn(Loopback family) {
+  if (family == Loopback::Ipv4) {
+    const SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    const sockaddr_in address = loopback(0);
+    bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    return listener;
+  }
+  const SOCKET listener = socket(AF_INET6, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in6 address = {};
+  address.sin6_family = AF_INET6;
+  address.sin6_addr = in6addr_loopback;
+  bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  return listener;
 }
 
 bool sendAll(SOCKET socket, const std::string& bytes) {
@@ -57,12 +74,10 @@ bool sendAll(SOCKET socket, const std::string& bytes) {
 
 }  // namespace
 
-ScriptedServer::ScriptedServer(std::vector<ServerStep> script, int connections, int timeoutMs)
+ScriptedServer::ScriptedServer(std::vector<ServerStep> script, int connections, int timeoutMs, Loopback loopback)
     : script_(std::move(script)), connections_(connections), timeoutMs_(timeoutMs) {
   static SocketLayer layer;
-  const SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  const sockaddr_in address = loopback(0);
-  bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  const SOCKET listener = listenOn(loopback);
   listen(listener, 4);
   listener_ = static_cast<std::uintptr_t>(listener);
   port_ = boundPort(listener);

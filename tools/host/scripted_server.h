@@ -29,13 +29,17 @@ ServerStep dripBytes(std::string bytes, std::size_t milliseconds);
 // ending the step early when the peer no longer takes data.
 ServerStep streamRepeated(std::string block, std::size_t times);
 
-// A server on 127.0.0.1 at a port the system picks, run on a thread of its
+// Where a scripted server listens.
+enum class Loopback { Ipv4, Ipv6 };
+
+// A server on 127.0.0.1 (or [::1]) at a port the system picks, run on a thread of its
 // own: it accepts up to `connections` connections one after the other and
 // plays the script on each. Every wait is bounded, so a test that goes wrong
 // fails instead of hanging.
 class ScriptedServer {
  public:
-  explicit ScriptedServer(std::vector<ServerStep> script, int connections = 1, int timeoutMs = 15000);
+  explicit ScriptedServer(std::vector<ServerStep> script, int connections = 1, int timeoutMs = 15000,
+                          Loopback loopback = Loopback::Ipv4);
   ~ScriptedServer();
   ScriptedServer(const ScriptedServer&) = delete;
   ScriptedServer& operator=(const ScriptedServer&) = delete;
