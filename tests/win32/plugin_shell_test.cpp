@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "plugin_library.h"
+#include "release_version.h"
 
 using tcphost::PluginLibrary;
 
@@ -135,7 +136,7 @@ TEST(PluginShell, ReloadingStartsFromInitialState) {
   EXPECT_NE(FindWindowA(nullptr, "tcpplug"), nullptr);
 }
 
-TEST(PluginShell, VersionResourceIsRussianWithFixedVersions) {
+TEST(PluginShell, VersionResourceIsRussianWithFixedVersionsAndTheRelease) {
   DWORD ignored = 0;
   const DWORD size = GetFileVersionInfoSizeA("tcp.dll", &ignored);
   ASSERT_GT(size, 0u);
@@ -151,4 +152,5 @@ TEST(PluginShell, VersionResourceIsRussianWithFixedVersions) {
   EXPECT_EQ(versionValue(block, "\\StringFileInfo\\041904E3\\FileDescription"), "Plugin tcp client-server");
   EXPECT_EQ(versionValue(block, "\\StringFileInfo\\041904E3\\FileVersion"), "1.0.0.0");
   EXPECT_EQ(versionValue(block, "\\StringFileInfo\\041904E3\\ProductVersion"), "1.0.0.0");
+  EXPECT_EQ(versionValue(block, "\\StringFileInfo\\041904E3\\Comments"), TCP_RELEASE_VERSION);
 }

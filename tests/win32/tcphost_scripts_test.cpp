@@ -1,5 +1,5 @@
-// tcphost run with every example script and failing scripts, and the
-// minimal C host.
+// tcphost run with every example script and failing scripts, tcphost
+// --version, and the C hosts.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -8,6 +8,7 @@
 #include <string>
 
 #include "console_process.h"
+#include "release_version.h"
 #include "scripted_server.h"
 
 using tcphost::ScriptedServer;
@@ -55,6 +56,31 @@ TEST(TcphostRun, AFailingLineEndsTheScriptAndIsNamed) {
   EXPECT_EQ(bound.status, 0u) << Describe(bound);
   EXPECT_EQ(bound.out, "4321\n");
   DeleteFileA("console_script.tcp");
+}
+
+TEST(TcphostVersion, PrintsItsReleaseAndTheDllsVersionResource) {
+  const std::string release = TCP_RELEASE_VERSION;
+  const std::string library = ": release " + release + ", FileVersion 1.0.0.0, ProductVersion 1.0.0.0\n";
+  const struct {
+    const char* arguments;
+    DWORD status;
+    std::string out;
+    const char* err;
+  } cases[] = {
+      {"--dll support\\tcp.dll --version", 0, "tcphost " + release + "\nsupport\\tcp.dll" + library, ""},
+      {"--version", 0, "support\\tcp.dll" + library, ""},
+      {"--dll support\\no_queued_events.dll --version", 1, "tcphost " + release + "\n",
+       "tcphost: no version resource in support\\no_queued_events.dll\n"},
+      {"--dll support\\absent.dll --version", 1, "tcphost " + release + "\n",
+       "tcphost: no version resource in support\\absent.dll\n"},
+  };
+  for (const auto& c : cases) {
+    const ProgramRun run = RunProgram(kTcphost + " " + c.arguments);
+    EXPECT_EQ(run.status, c.status) << c.arguments << "\n" << Describe(run);
+    // Without --dll the path is the full one of the DLL beside tcphost.exe.
+    EXPECT_TRUE(run.out.ends_with(c.out)) << c.arguments << "\n" << run.out;
+    EXPECT_NE(run.err.find(c.err), std::string::npos) << c.arguments << "\n" << run.err;
+  }
 }
 
 TEST(MinimalHost, FetchesAPage) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <string_view>
 #include <vector>
 
 #include "bench_options.h"
@@ -14,6 +15,7 @@
 #include "loopback_server.h"
 #include "plugin_receiver.h"
 #include "raw_receiver.h"
+#include "release_version.h"
 
 namespace tcpbench {
 
@@ -101,6 +103,10 @@ int benchmark(const Options& options) {
 }  // namespace tcpbench
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string_view(argv[1]) == "--version") {
+    std::printf("tcpbench %s\n", TCP_RELEASE_VERSION);
+    return 0;
+  }
   const std::optional<tcpbench::Options> options = tcpbench::parseOptions(argc, argv);
   if (!options) return 2;
   WSADATA data;

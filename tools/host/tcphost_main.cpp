@@ -17,7 +17,9 @@
 #include <vector>
 
 #include "console_text.h"
+#include "dll_version.h"
 #include "fetch_command.h"
+#include "release_version.h"
 #include "script_runner.h"
 #include "session.h"
 
@@ -29,10 +31,12 @@ constexpr char kCommandLine[] =
     "usage: tcphost [--dll PATH] [--child] fetch URL... [options]\n"
     "       tcphost [--dll PATH] [--child] run [--set NAME=N]... SCRIPT\n"
     "       tcphost [--dll PATH] [--child]            (reads calls from standard input)\n"
+    "       tcphost [--dll PATH] --version\n"
     "\n"
     "  --dll PATH     load this tcp.dll (default: the one beside tcphost.exe)\n"
     "  --child        give the plug-in a child window instead of a top-level one\n"
     "  -h, --help     print this text\n"
+    "  --version      print tcphost's release and the version resource of the tcp.dll\n"
     "\n"
     "fetch URL...: GET http:// (or, when the library offers TLS, https://) URLs\n"
     "  through the plug-in; progress and events on standard error, the status\n"
@@ -94,6 +98,19 @@ bool takeValue(int argc, char** argv, int& i, std::string& value) {
   return true;
 }
 
+// tcphost's release, then what the DLL's version resource says; status 1
+// when the DLL has none to read.
+int printVersions(const std::string& dll) {
+  writeOut("tcphost " TCP_RELEASE_VERSION "\n");
+  const std::optional<DllVersion> version = ReadDllVersion(dll);
+  if (!version) {
+    printError("tcphost: no version resource in " + dll);
+    return 1;
+  }
+  writeOut(DescribeDllVersion(dll, *version) + "\n");
+  return 0;
+}
+
 int runCommand(Session& session, int argc, char** argv, int i) {
   std::map<std::string, std::int32_t> names;
   for (; i < argc && std::string(argv[i]) == "--set"; i += 2) {
@@ -120,6 +137,7 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stderr), _O_BINARY);
   std::string dll = Session::besideProgram();
   bool child = false;
+  bool version = false;
   int i = 1;
   for (; i < argc; ++i) {
     const std::string flag = argv[i];
@@ -131,10 +149,13 @@ int main(int argc, char** argv) {
       if (!takeValue(argc, argv, i, dll)) return usageError("--dll needs a PATH");
     } else if (flag == "--child") {
       child = true;
+    } else if (flag == "--version") {
+      version = true;
     } else {
       break;
     }
   }
+  if (version) return printVersions(dll);
   const std::string command = i < argc ? argv[i++] : "";
   if (!command.empty() && command != "fetch" && command != "run") return usageError("unknown command " + command);
   std::string problem;

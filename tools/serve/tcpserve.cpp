@@ -1,4 +1,4 @@
-// tcpserve DIR PORT: serves the files of DIR on 127.0.0.1:PORT, for the
+// tcpserve DIR PORT (or --version): serves the files of DIR on 127.0.0.1:PORT, for the
 // demonstration. Connections are kept for further requests until the client
 // closes or asks for Connection: close. A file goes out with Content-Length,
 // or in chunks of 1000 bytes when the path ends in "?chunked"; "?paced" sends
@@ -15,6 +15,9 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <string_view>
+
+#include "release_version.h"
 
 namespace {
 
@@ -120,8 +123,12 @@ bool serve(SOCKET connection, const std::string& folder, int number) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string_view(argv[1]) == "--version") {
+    std::printf("tcpserve %s\n", TCP_RELEASE_VERSION);
+    return 0;
+  }
   if (argc != 3) {
-    std::fprintf(stderr, "usage: tcpserve DIR PORT\n");
+    std::fprintf(stderr, "usage: tcpserve DIR PORT\n       tcpserve --version\n");
     return 2;
   }
   WSADATA data;
