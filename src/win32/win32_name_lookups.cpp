@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "win32/barrier.h"
+#include "win32/win32_bound_window.h"
 #include "win32/win32_platform.h"
 
 namespace tcp::win32 {
@@ -73,29 +74,9 @@ LRESULT CALLBACK lookupWindowProcedure(HWND window, UINT message, WPARAM wParam,
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-// As the socket window's: the class runs the default procedure, the window
-// is bound to this one, and a class left by an earlier copy is replaced.
-void registerLookupWindowClass() {
-  WNDCLASSA existing = {};
-  if (GetClassInfoA(thisModule(), kLookupWindowClass, &existing)) {
-    if (existing.lpfnWndProc == DefWindowProcA) return;
-    UnregisterClassA(kLookupWindowClass, thisModule());
-  }
-  WNDCLASSA windowClass = {};
-  windowClass.lpfnWndProc = DefWindowProcA;
-  windowClass.hInstance = thisModule();
-  windowClass.lpszClassName = kLookupWindowClass;
-  RegisterClassA(&windowClass);
-}
-
 bool NameLookups::ensureWindow() {
-  if (window_) return true;
-  registerLookupWindowClass();
-  window_ = CreateWindowExA(WS_EX_TOOLWINDOW, kLookupWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                            thisModule(), nullptr);
-  if (!window_) return false;
-  SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&lookupWindowProcedure));
-  return true;
+  if (!window_) window_ = CreateBoundWindow(kLookupWindowClass, &lookupWindowProcedure, nullptr);
+  return window_ != nullptr;
 }
 
 std::vector<RunningLookup>::iterator NameLookups::find(HANDLE task) {
@@ -152,11 +133,8 @@ void NameLookups::onTimeout(UINT_PTR timer) {
 }
 
 void NameLookups::abandon() {
-  if (window_) {
-    SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DefWindowProcA));
-    DestroyWindow(window_);
-    window_ = nullptr;
-  }
+  if (window_) DestroyBoundWindow(window_);
+  window_ = nullptr;
   for (RunningLookup& lookup : running_) {
     static_cast<void>(lookup.entry.release());
     lookup.done = nullptr;

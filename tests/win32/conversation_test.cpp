@@ -48,19 +48,8 @@ std::string withLength(const std::string& body) {
   return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
-class QueuedExchange : public ExchangeTest {
+class QueuedExchange : public QueuedExchangeTest {
  protected:
-  void SetUp() override {
-    ExchangeTest::SetUp();
-    plugin.setData(1);
-    plugin.command("setevents");
-    host.readQueuedEvents(true);
-  }
-  void TearDown() override {
-    plugin.command("disconect");
-    plugin.setData(0);
-    plugin.command("setevents");
-  }
   // A click the plug-in never posted, as a mouse click on the window makes.
   void foreignClick() {
     PostMessageA(host.handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 4));
@@ -79,10 +68,6 @@ class QueuedExchange : public ExchangeTest {
       if (code != 4 || codes.empty() || codes.back() != 4) codes.push_back(code);
     }
     return codes;
-  }
-  std::string textAfter(const char* name, const std::string& text = "x") {
-    command(name, text);
-    return plugin.getFile();
   }
 };
 

@@ -34,6 +34,12 @@ class ExchangeTest : public ::testing::Test {
     plugin.command(name);
   }
 
+  // The text slot after the command, given text first.
+  std::string textAfter(const char* name, const std::string& text = "x") {
+    command(name, text);
+    return plugin.getFile();
+  }
+
   void connectTo(std::uint16_t port) {
     plugin.setData(port);
     plugin.command("setport");
@@ -55,6 +61,23 @@ class ExchangeTest : public ::testing::Test {
 
   tcphost::PluginLibrary plugin{"tcp.dll"};
   tcphost::HostWindow host{plugin, "host", sharedFrame()};
+};
+
+// The same host with queued events on: each click reads its event with
+// nextevent.
+class QueuedExchangeTest : public ExchangeTest {
+ protected:
+  void SetUp() override {
+    ExchangeTest::SetUp();
+    plugin.setData(1);
+    plugin.command("setevents");
+    host.readQueuedEvents(true);
+  }
+  void TearDown() override {
+    plugin.command("disconect");
+    plugin.setData(0);
+    plugin.command("setevents");
+  }
 };
 
 }  // namespace tcptest

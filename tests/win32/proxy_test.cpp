@@ -27,17 +27,11 @@ std::string pageResponse() {
   return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kPage.size()) + "\r\n\r\n" + kPage;
 }
 
-class ProxyExchange : public ExchangeTest {
+class ProxyExchange : public QueuedExchangeTest {
  protected:
-  void SetUp() override {
-    ExchangeTest::SetUp();
-    plugin.setData(1);
-    plugin.command("setevents");
-    host.readQueuedEvents(true);
-  }
   void TearDown() override {
-    plugin.command("disconect");
     command("setproxy", "");
+    QueuedExchangeTest::TearDown();
   }
   // Connects to target:port through the proxy on proxyPort.
   void connectThrough(std::uint16_t proxyPort, const std::string& credentials, const std::string& target,
@@ -46,10 +40,6 @@ class ProxyExchange : public ExchangeTest {
     ASSERT_EQ(plugin.getData(), 0) << "setproxy took the setting";
     command("setip", target);
     connectTo(port);
-  }
-  std::string textAfter(const char* name, const std::string& text = "x") {
-    command(name, text);
-    return plugin.getFile();
   }
   // Waits for the response's end: code 7, or a failure's code 3.
   bool waitForEnd() {
