@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   wine64 xvfb xauth locales
   qemu-system-x86 qemu-utils e2fsprogs debootstrap
-  python3 tinyproxy
+  python3 tinyproxy openssl
 )
 
 missing=()

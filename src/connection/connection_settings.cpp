@@ -24,7 +24,7 @@ bool SetProxy(Session& session, std::string_view text) {
 
 void SetTls(Session& session, std::int32_t mode, const std::string& serverName) {
   TcpClient* client = session.client();
-  if (!client || mode < 0 || mode > 2) return;
+  if (!client || mode < 0 || mode > 3) return;
   client->setTls({static_cast<TlsSetting::Mode>(mode), serverName});
 }
 

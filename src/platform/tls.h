@@ -56,9 +56,10 @@ class TlsSession {
   virtual TlsCode encrypt(std::string_view plaintext, std::string& records) = 0;
   // The close_notify alert to send before closing; empty when none can be made.
   virtual std::string closeNotify() = 0;
-  // Checks the peer's certificate chain and its name against the server name;
-  // 0 when trusted, else the reason (CERT_E_UNTRUSTEDROOT, CERT_E_CN_NO_MATCH...).
-  virtual TlsCode verifyPeer() = 0;
+  // Checks the peer's certificate chain and its name against the server name,
+  // and, if asked, whether a certificate of the chain was revoked; 0 when
+  // trusted, else the reason (CERT_E_UNTRUSTEDROOT, CERT_E_CN_NO_MATCH...).
+  virtual TlsCode verifyPeer(bool checkRevocation) = 0;
   // The negotiated protocol and cipher suite as text, for diagnostics.
   virtual std::string connectionInfo() = 0;
 };

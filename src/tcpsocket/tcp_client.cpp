@@ -100,8 +100,11 @@ void TcpClient::Connect() {
   state_ = State::Connecting;
   const Generation generation = ++generation_;
   if (proxy_) tunnel_ = std::make_unique<ProxyTunnel>(tunnelTarget(), proxy_->credentials);
-  if (tlsSetting_.mode != TlsSetting::Mode::Off)
-    channel_ = std::make_unique<TlsChannel>(*tls_, serverName(), tlsSetting_.mode == TlsSetting::Mode::Verified);
+  if (tlsSetting_.mode != TlsSetting::Mode::Off) {
+    const bool revocation = tlsSetting_.mode == TlsSetting::Mode::Revocation;
+    channel_ = std::make_unique<TlsChannel>(*tls_, serverName(), tlsSetting_.mode == TlsSetting::Mode::Verified || revocation,
+                                            revocation);
+  }
   if (!window_) window_ = sockets_.createSocketWindow(*this);
   if (CheckResult(sockets_.selectEvents(socket_, window_)) || CheckResult(connectTo(*address)) ||
       CheckResult(restartTimer()))

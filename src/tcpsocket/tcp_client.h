@@ -26,7 +26,8 @@ std::string SocketErrorSymbol(std::int32_t code);
 // Whether a connection speaks TLS, and to which name. Applies from the next
 // Connect on.
 struct TlsSetting {
-  enum class Mode { Off, Verified, Unverified };
+  // Revocation: as Verified, and a revoked certificate of the chain is refused.
+  enum class Mode { Off, Verified, Unverified, Revocation };
   Mode mode = Mode::Off;
   // Sent as SNI and checked against the certificate; empty: the host name
   // the host was set with, else the host itself.

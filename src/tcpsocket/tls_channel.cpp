@@ -5,8 +5,8 @@
 
 namespace tcp {
 
-TlsChannel::TlsChannel(TlsSystem& system, std::string serverName, bool verify)
-    : system_(system), serverName_(std::move(serverName)), verify_(verify) {}
+TlsChannel::TlsChannel(TlsSystem& system, std::string serverName, bool verify, bool revocation)
+    : system_(system), serverName_(std::move(serverName)), verify_(verify), revocation_(revocation) {}
 
 void TlsChannel::start(TlsOutput& out) {
   if (state_ != State::Idle) return;
@@ -115,7 +115,7 @@ bool TlsChannel::handshakeStep(TlsOutput& out) {
 void TlsChannel::finishHandshake(TlsOutput& out) {
   if (state_ == State::Handshaking) {
     if (verify_) {
-      if (const TlsCode code = session_->verifyPeer()) {
+      if (const TlsCode code = session_->verifyPeer(revocation_)) {
         fail(code);
         return;
       }

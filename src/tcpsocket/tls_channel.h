@@ -15,6 +15,16 @@ inline constexpr TlsCode kTlsIncompleteMessage = 0x80090318;  // SEC_E_INCOMPLET
 inline constexpr TlsCode kTlsIllegalMessage = 0x80090326;     // SEC_E_ILLEGAL_MESSAGE
 inline constexpr TlsCode kTlsPackageNotFound = 0x80090305;    // SEC_E_SECPKG_NOT_FOUND
 
+// The plug-in's own reasons for refusing a server certificate that the
+// platform's chain check may let through: in the leaf or a certificate that
+// issued it (the root aside), a signature over MD5 or SHA-1; an RSA key under
+// 2048 bits or an EC key under 256; a leaf whose extended key usage leaves
+// out server authentication; an issuer that is not a CA.
+inline constexpr TlsCode kWeakSignature = 0xA0100020;  // TCP_E_WEAK_SIGNATURE
+inline constexpr TlsCode kWeakKey = 0xA0100021;        // TCP_E_WEAK_KEY
+inline constexpr TlsCode kNotForServers = 0xA0100022;  // TCP_E_NOT_FOR_SERVERS
+inline constexpr TlsCode kIssuerNotCa = 0xA0100023;    // TCP_E_ISSUER_NOT_CA
+
 // The name of a TLS or certificate code (for example "CERT_E_UNTRUSTEDROOT");
 // "0x" and eight hex digits for codes not listed.
 std::string TlsErrorName(TlsCode code);
@@ -40,8 +50,9 @@ class TlsChannel {
     Failed,         // the handshake, the check or a record failed; error() says why
   };
 
-  // verify: check the peer's certificate and name once the handshake is done.
-  TlsChannel(TlsSystem& system, std::string serverName, bool verify);
+  // verify: check the peer's certificate and name once the handshake is done;
+  // revocation: and whether a certificate of its chain was revoked.
+  TlsChannel(TlsSystem& system, std::string serverName, bool verify, bool revocation = false);
 
   // Opens the session and appends the ClientHello to out.toSend.
   void start(TlsOutput& out);
@@ -77,6 +88,7 @@ class TlsChannel {
   TlsSystem& system_;
   std::string serverName_;
   bool verify_;
+  bool revocation_;
   std::unique_ptr<TlsSession> session_;
   State state_ = State::Idle;
   TlsCode error_ = 0;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tcpsocket/certificate_name.h"
 #include "win32/win32_security.h"
 #include "win32/win32_tls.h"
 
@@ -69,7 +70,10 @@ const char* protocolName(DWORD protocol) {
 class SchannelSession final : public TlsSession {
  public:
   SchannelSession(std::string serverName, HCERTSTORE addedRoots)
-      : serverName_(std::move(serverName)), addedRoots_(addedRoots ? CertDuplicateStore(addedRoots) : nullptr) {}
+      : serverName_(std::move(serverName)),
+        // An address is never sent as the server name indication.
+        targetName_(IpLiteralBytes(serverName_).empty() ? serverName_.data() : nullptr),
+        addedRoots_(addedRoots ? CertDuplicateStore(addedRoots) : nullptr) {}
 
   ~SchannelSession() override {
     if (haveContext_) DeleteSecurityContext(&context_);
@@ -92,7 +96,7 @@ class SchannelSession final : public TlsSession {
       SecBufferDesc outDesc = {SECBUFFER_VERSION, 2, out};
       ULONG attributes = 0;
       const SECURITY_STATUS status = InitializeSecurityContextA(
-          &credentials_, haveContext_ ? &context_ : nullptr, serverName_.data(), requestFlags_, 0, 0,
+          &credentials_, haveContext_ ? &context_ : nullptr, targetName_, requestFlags_, 0, 0,
           haveContext_ ? &inDesc : nullptr, 0, &context_, &outDesc, &attributes, nullptr);
       if (status == SEC_E_OK || status == SEC_I_CONTINUE_NEEDED) haveContext_ = true;
       std::string toSend = takeBuffer(out[0]);
@@ -170,16 +174,16 @@ class SchannelSession final : public TlsSession {
     SecBuffer out = {0, SECBUFFER_TOKEN, nullptr};
     SecBufferDesc outDesc = {SECBUFFER_VERSION, 1, &out};
     ULONG attributes = 0;
-    InitializeSecurityContextA(&credentials_, &context_, serverName_.data(), requestFlags_, 0, 0, nullptr, 0,
+    InitializeSecurityContextA(&credentials_, &context_, targetName_, requestFlags_, 0, 0, nullptr, 0,
                                &context_, &outDesc, &attributes, nullptr);
     return takeBuffer(out);
   }
 
-  TlsCode verifyPeer() override {
+  TlsCode verifyPeer(bool checkRevocation) override {
     PCCERT_CONTEXT certificate = nullptr;
     const SECURITY_STATUS status = QueryContextAttributesA(&context_, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &certificate);
     if (status != SEC_E_OK || certificate == nullptr) return status != SEC_E_OK ? TlsCode(status) : TlsCode(SEC_E_CERT_UNKNOWN);
-    const TlsCode verdict = checkServerCertificate(certificate, serverName_, addedRoots_);
+    const TlsCode verdict = checkServerCertificate(certificate, serverName_, addedRoots_, checkRevocation);
     CertFreeCertificateContext(certificate);
     return verdict;
   }
@@ -216,6 +220,7 @@ class SchannelSession final : public TlsSession {
   }
 
   std::string serverName_;
+  char* targetName_;
   HCERTSTORE addedRoots_;
   CredHandle credentials_ = {};
   bool haveCredentials_ = false;

@@ -1,9 +1,11 @@
 #pragma once
 
 // Schannel and CryptoAPI as this library uses them: SCH_CREDENTIALS needs
-// SCHANNEL_USE_BLACKLISTS and <subauth.h>.
+// SCHANNEL_USE_BLACKLISTS and <subauth.h>; a time limit for fetching during a
+// chain check needs CERT_CHAIN_PARA's extra fields.
 #define SECURITY_WIN32
 #define SCHANNEL_USE_BLACKLISTS
+#define CERT_CHAIN_PARA_HAS_EXTRA_FIELDS
 #include <windows.h>
 #include <wincrypt.h>
 #include <subauth.h>
@@ -22,6 +24,9 @@ TlsCode lastErrorCode();
 // Checks a server certificate for server authentication under serverName:
 // first against the system's roots, then, when that fails for want of a
 // trusted root and addedRoots is given, with addedRoots as the only roots.
-TlsCode checkServerCertificate(PCCERT_CONTEXT certificate, const std::string& serverName, HCERTSTORE addedRoots);
+// With revocation, a revoked certificate below the root is refused; one whose
+// status cannot be learnt is not.
+TlsCode checkServerCertificate(PCCERT_CONTEXT certificate, const std::string& serverName, HCERTSTORE addedRoots,
+                               bool revocation);
 
 }  // namespace tcp::win32

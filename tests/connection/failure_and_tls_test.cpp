@@ -128,8 +128,8 @@ TEST_F(FailureAndTlsTest, WithTlsTheReceiveBufferHoldsThePlaintext) {
   EXPECT_EQ(fakes::parseFakeRecords(sockets.sent).back().payload, "GET / HTTP/1.1\r\n\r\n");
 }
 
-TEST_F(FailureAndTlsTest, SettlsIgnoresModesOtherThanZeroToTwo) {
-  for (std::int32_t mode : {3, -1}) SetTls(session, mode, "");
+TEST_F(FailureAndTlsTest, SettlsIgnoresModesOtherThanZeroToThree) {
+  for (std::int32_t mode : {4, -1}) SetTls(session, mode, "");
   connect();
   EXPECT_TRUE(tls.serverNames.empty());
   sockets.hosts = {{"localhost", "127.0.0.1"}};
@@ -137,6 +137,18 @@ TEST_F(FailureAndTlsTest, SettlsIgnoresModesOtherThanZeroToTwo) {
   SetTls(session, 2, "");
   connect();
   EXPECT_EQ(tls.serverNames, std::vector<std::string>{"localhost"}) << "the name sethost was given";
+}
+
+// Mode 2 checks nothing, 1 the chain and the name, 3 revocation as well.
+TEST_F(FailureAndTlsTest, OnlySettlsThreeAsksForRevocation) {
+  for (std::int32_t mode : {1, 2, 3}) {
+    SetTls(session, mode, "");
+    connect();
+    serve(fakeRecord('H', "server hello") + fakeRecord('H', "server finished"));
+    EXPECT_EQ(session.exchange.ExchangeValue, 1) << mode;
+    Disconnect(session);
+  }
+  EXPECT_EQ(tls.revocationAsked, (std::vector<bool>{false, true}));
 }
 
 // A proxy resolves what the host asked for: a name that did not resolve here

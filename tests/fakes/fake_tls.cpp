@@ -81,8 +81,9 @@ class FakeTlsSession : public TlsSession {
 
   std::string closeNotify() override { return fakeRecord('A', "close_notify"); }
 
-  TlsCode verifyPeer() override {
+  TlsCode verifyPeer(bool checkRevocation) override {
     ++system_.verifyCalls;
+    system_.revocationAsked.push_back(checkRevocation);
     return system_.peerVerdict;
   }
 

@@ -39,6 +39,7 @@ struct FakeTlsSystem : TlsSystem {
   TlsCode peerVerdict = 0;   // what verifyPeer() says about the peer
   std::size_t maxRecordPayload = 16384;
   int verifyCalls = 0;
+  std::vector<bool> revocationAsked;  // one per verifyPeer() call
   std::vector<std::string> serverNames;  // one per session opened
   std::vector<std::string> trustedRoots;
 };

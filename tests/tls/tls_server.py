@@ -12,15 +12,24 @@ Listeners:
   plain       plain HTTP: answers whatever arrives with a 400 response
   silent      accepts and never answers
 
-The TLS listeners serve GET /page (a small page) and GET /big (a 16 MiB
-body: the 251-byte block ((i * 7 + 3) mod 256) repeated), then send
-close_notify and close.
+With --matrix, the certificate matrix too (tests/tls/make-matrix.sh makes it
+in OUT/matrix; its root goes to OUT/tls-matrix-root.pem): one listener
+"matrix-NAME" per case, and a plain HTTP listener "matrix-http" that serves
+the intermediate's CRL and certificate named in the matrix's certificates.
+
+The TLS listeners serve GET /page (a small page), GET /big (a 16 MiB body:
+the 251-byte block ((i * 7 + 3) mod 256) repeated) and GET /sni (the server
+name the client indicated, "none" without one), then send close_notify and
+close.
 """
 import argparse
+import functools
+import http.server
 import os
 import shutil
 import socket
 import ssl
+import subprocess
 import sys
 import threading
 import time
@@ -56,6 +65,8 @@ def serve_tls(conn, context, bodies):
         tls = context.wrap_socket(conn, server_side=True)
         request = read_request(tls)
         path = request.split(b" ")[1] if request.count(b" ") >= 2 else b""
+        if path == b"/sni":
+            bodies = {**bodies, path: (getattr(tls, "indicated", None) or "none").encode()}
         tls.sendall(response(bodies.get(path, b"")) if path in bodies else
                     b"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n")
         tls.unwrap().close()
@@ -83,11 +94,41 @@ def serve_silent(conn):
     conn.close()
 
 
+def remember_indication(tls, name, context):
+    tls.indicated = name
+
+
 def tls_context(certs, name, tls13_only=False):
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.minimum_version = ssl.TLSVersion.TLSv1_3 if tls13_only else ssl.TLSVersion.TLSv1_2
+    # The matrix's weak certificates are served too: the client must refuse them.
+    context.set_ciphers("DEFAULT:@SECLEVEL=0")
+    context.sni_callback = remember_indication
     context.load_cert_chain(os.path.join(certs, name + ".pem"), os.path.join(certs, name + ".key"))
     return context
+
+
+def free_port():
+    probe = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    probe.bind(("127.0.0.1", 0))
+    port = probe.getsockname()[1]
+    probe.close()
+    return port
+
+
+def matrix_listeners(out):
+    """Makes the matrix and its HTTP listener; the TLS contexts by name."""
+    directory = os.path.join(out, "matrix")
+    os.makedirs(os.path.join(directory, "http"), exist_ok=True)
+    handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=os.path.join(directory, "http"))
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    port = server.server_address[1]
+    script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "make-matrix.sh")
+    subprocess.run([script, directory, str(port), str(free_port())], check=True)
+    shutil.copyfile(os.path.join(directory, "root.pem"), os.path.join(out, "tls-matrix-root.pem"))
+    names = sorted(f[:-4] for f in os.listdir(directory) if f.endswith(".key"))
+    return port, {"matrix-" + name: tls_context(directory, name) for name in names}
 
 
 def listen(handler):
@@ -109,6 +150,7 @@ def main():
     parser.add_argument("certs")
     parser.add_argument("out")
     parser.add_argument("--lifetime", type=float, default=600)
+    parser.add_argument("--matrix", action="store_true")
     args = parser.parse_args()
 
     bodies = {b"/page": PAGE, b"/big": big_body()}
@@ -118,7 +160,13 @@ def main():
         "selfsigned": tls_context(args.certs, "selfsigned"),
         "tls13": tls_context(args.certs, "localhost", tls13_only=True),
     }
+    matrix_port = None
+    if args.matrix:
+        matrix_port, matrix = matrix_listeners(args.out)
+        handlers.update(matrix)
     ports = {name: listen(lambda conn, c=context: serve_tls(conn, c, bodies)) for name, context in handlers.items()}
+    if matrix_port:
+        ports["matrix-http"] = matrix_port
     ports["plain"] = listen(serve_plain)
     ports["silent"] = listen(serve_silent)
 

@@ -1,0 +1,152 @@
+// The certificate matrix (tests/tls/make-matrix.sh) through the real DLL as a
+// host drives it: each certificate accepted or refused as a careful client
+// must, with lasterror's reason. The TLS test server serves one listener per
+// case; its root is trusted with addca.
+#include <algorithm>
+#include <iostream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "exchange_fixture.h"
+#include "tls_test_server.h"
+
+namespace tcptest {
+namespace {
+
+constexpr char kMatrixRoot[] = "tls-matrix-root.pem";
+
+struct Case {
+  const char* listener;    // matrix-<listener>
+  const char* serverName;  // settls text
+  std::int32_t mode;
+  std::vector<std::string> reasons;  // lasterror's name: none when accepted, else any of these
+  const char* path = "/page";
+  std::string body = kTlsPage;
+};
+
+struct Outcome {
+  std::vector<std::int32_t> codes;
+  std::string reason;
+  std::string body;
+};
+
+class TlsMatrixTest : public ExchangeTest {
+ protected:
+  void SetUp() override {
+    ExchangeTest::SetUp();
+    ports = TlsServerPorts();
+    ASSERT_TRUE(ports.count("matrix-good")) << "no matrix in tls-server.ports: the TLS test server is not running";
+    command("addca", kMatrixRoot);
+    ASSERT_EQ(plugin.getData(), 0) << "addca " << kMatrixRoot;
+  }
+
+  bool seen(std::int32_t code) const {
+    const auto& all = host.notifications();
+    return std::any_of(all.begin(), all.end(), [code](const tcphost::Notification& n) { return n.code == code; });
+  }
+
+  Outcome run(const Case& c) {
+    Outcome outcome;
+    plugin.setData(c.mode);
+    command("settls", c.serverName);
+    command("sethost", "localhost");
+    EXPECT_TRUE(waitFor(5));
+    host.clear();
+    connectTo(ports.at(std::string("matrix-") + c.listener));
+    host.pumpUntil([&] { return seen(1) || seen(3); }, 60000);
+    if (seen(1)) {
+      command("sendc", std::string("GET ") + c.path + " HTTP/1.1\r\nHost: localhost\r\n\r\n");
+      host.pumpUntil([&] { return seen(2) || seen(3); }, 60000);
+      command("savebin", "tls-matrix-body.bin");
+      outcome.body = readFile("tls-matrix-body.bin");
+    } else {
+      host.pumpFor(300);  // nothing may follow code 3
+    }
+    for (const std::int32_t code : codes())
+      if (code != 4 && code != 5 && (outcome.codes.empty() || outcome.codes.back() != code))
+        outcome.codes.push_back(code);
+    plugin.command("lasterror");
+    outcome.reason = plugin.getFile();
+    return outcome;
+  }
+
+  void expectAll(const std::vector<Case>& cases) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.listener) + " as " + c.serverName + ", settls " + std::to_string(c.mode));
+      const Outcome outcome = run(c);
+      std::cout << "matrix: " << c.listener << " as \"" << c.serverName << "\", settls " << c.mode << ": "
+                << (outcome.codes == std::vector<std::int32_t>{1, 2} ? "accepted" : "refused") << " "
+                << outcome.reason << "\n";
+      if (c.reasons.empty()) {
+        EXPECT_EQ(outcome.codes, (std::vector<std::int32_t>{1, 2}));
+        EXPECT_EQ(outcome.reason, "");
+        EXPECT_EQ(outcome.body, c.body);
+      } else {
+        EXPECT_EQ(outcome.codes, std::vector<std::int32_t>{3});
+        EXPECT_NE(std::find(c.reasons.begin(), c.reasons.end(), outcome.reason), c.reasons.end()) << outcome.reason;
+      }
+    }
+  }
+
+  std::map<std::string, std::uint16_t> ports;
+};
+
+TEST_F(TlsMatrixTest, CertificatesACarefulClientRefuses) {
+  const std::vector<std::string> untrusted = {"CERT_E_UNTRUSTEDROOT", "CERT_E_CHAINING"};
+  expectAll({
+      {"expired", "", 1, {"CERT_E_EXPIRED"}},
+      {"not_yet_valid", "", 1, {"CERT_E_EXPIRED"}},
+      {"good", "wrong.test", 1, {"CERT_E_CN_NO_MATCH"}},
+      {"self_signed", "", 1, untrusted},
+      {"untrusted_root", "", 1, untrusted},
+      {"sha1", "", 1, {"TCP_E_WEAK_SIGNATURE"}},
+      {"rsa1024", "", 1, {"TCP_E_WEAK_KEY"}},
+      // Wine has no P-224: its TLS library fails the handshake, its chain
+      // engine cannot verify a signature made with such a key.
+      {"ecdsa_p224", "", 1, {"TCP_E_WEAK_KEY", "SEC_E_INTERNAL_ERROR"}},
+      {"p224_issuer", "", 1, {"TCP_E_WEAK_KEY", "TRUST_E_CERT_SIGNATURE"}},
+      {"client_auth_only", "", 1, {"TCP_E_NOT_FOR_SERVERS"}},
+      {"issuer_not_ca", "", 1, {"TCP_E_ISSUER_NOT_CA"}},
+      {"revoked", "", 3, {"CRYPT_E_REVOKED"}},
+      {"wildcard", "a.b.matrix.test", 1, {"CERT_E_CN_NO_MATCH"}},
+      {"wildcard", "matrix.test", 1, {"CERT_E_CN_NO_MATCH"}},
+      {"ipv4", "localhost", 1, {"CERT_E_CN_NO_MATCH"}},
+      {"good", "127.0.0.1", 1, {"CERT_E_CN_NO_MATCH"}},
+  });
+}
+
+TEST_F(TlsMatrixTest, CertificatesACarefulClientAccepts) {
+  expectAll({
+      {"good", "", 1, {}},
+      {"good", "", 3, {}},
+      {"many_names", "", 1, {}},
+      {"many_names", "host999.matrix.test", 1, {}},
+      {"wildcard", "www.matrix.test", 1, {}},
+      {"ipv4", "127.0.0.1", 1, {}},
+      {"no_common_name", "", 1, {}},
+      {"sha384", "", 1, {}},
+      {"sha512", "", 1, {}},
+      {"rsa4096", "", 1, {}},
+      {"rsa8192", "", 1, {}},
+      {"ecdsa_p256", "", 1, {}},
+      {"ecdsa_p384", "", 1, {}},
+      {"revoked", "", 1, {}},
+      {"revocation_offline", "", 3, {}},
+  });
+}
+
+// RFC 6066 section 3: a literal address is never sent as the server name.
+TEST_F(TlsMatrixTest, TheServerNameIsIndicatedForNamesButNotForAddresses) {
+  expectAll({
+      {"good", "", 1, {}, "/sni", "localhost"},
+      {"ipv4", "127.0.0.1", 1, {}, "/sni", "none"},
+  });
+}
+
+TEST_F(TlsMatrixTest, AnIncompleteChainIsCompletedFromTheIssuersAddress) {
+  expectAll({{"incomplete", "", 1, {}}});
+}
+
+}  // namespace
+}  // namespace tcptest
