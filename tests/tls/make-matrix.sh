@@ -81,9 +81,15 @@ authorityInfoAccess = caIssuers;URI:$http/intermediate-$run.cer
 CNF
 
 # key NAME SPEC: DIR/keys/NAME.key, made once. SPEC: rsa:BITS or ec:CURVE.
+# The largest keys come ready-made from matrix-keys/: making an 8192-bit key
+# takes from seconds to minutes, which a loaded machine must not wait for.
 key() {
   local file=$out/keys/$1.key
   [ -s "$file" ] && return
+  if [ -s "$(dirname "$0")/matrix-keys/$1.key" ]; then
+    cp "$(dirname "$0")/matrix-keys/$1.key" "$file"
+    return
+  fi
   case $2 in
     rsa:*) openssl genpkey -algorithm RSA -pkeyopt "rsa_keygen_bits:${2#rsa:}" -out "$file.new" 2>/dev/null ;;
     ec:*) openssl genpkey -algorithm EC -pkeyopt "ec_paramgen_curve:${2#ec:}" -out "$file.new" 2>/dev/null ;;
