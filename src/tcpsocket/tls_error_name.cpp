@@ -114,6 +114,7 @@ constexpr CodeName kTlsCodeNames[] = {
     {0xA0100011, "TCP_E_PROXY_HEADER_TOO_LARGE"},
     {0xA0100012, "TCP_E_PROXY_CLOSED"},
     {0xA0100013, "TCP_E_PROXY_BAD_RESPONSE"},
+    {0xA0100021, "TCP_E_TLS_STALLED"},
 };
 
 }  // namespace
