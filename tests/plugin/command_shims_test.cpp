@@ -312,7 +312,7 @@ struct ExhaustedCodePages : fakes::FakeCodePages {
   std::string lowerAnsi(std::string_view) override { throw std::bad_alloc(); }
 };
 struct ExhaustedFiles : fakes::FakeFileSystem {
-  WriteResult writeFile(const std::string&, std::string_view) override { throw std::bad_alloc(); }
+  WriteResult writeFile(const std::string&, const Pieces&) override { throw std::bad_alloc(); }
 };
 
 TEST_F(CommandShims, ACommandThatCannotAllocateLeavesTheEmptyTextAndNothingEscapes) {

@@ -1,0 +1,426 @@
+// Allocation failure at every allocation, as curl's torture mode does: a
+// scenario through the command shims and the client is run once to count its
+// allocations, then again failing the first, the second, ... the last. Every
+// run must end with nothing thrown out of the library, no request cut and
+// followed by another on one connection, and each slot holding the old or the
+// new result (or the empty text, the library's answer to exhaustion).
+// LeakSanitizer checks the runs for leaks when the process ends.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "connection/connection.h"
+#include "fake_code_pages.h"
+#include "fake_files.h"
+#include "fake_window_system.h"
+#include "http/message_parts.h"
+#include "plugin/plugin_session.h"
+
+namespace {
+
+// The allocations the replaced operator new sees while armed and not paused:
+// the nth of them fails when failAt is n.
+struct Injection {
+  bool armed = false;
+  int paused = 0;
+  long count = 0;
+  long failAt = 0;
+  // Bytes held by live allocations, and the most since the peak was reset.
+  std::size_t live = 0;
+  std::size_t peak = 0;
+};
+Injection injection;
+
+void arm(long failAt) {
+  injection.armed = true;
+  injection.count = 0;
+  injection.failAt = failAt;
+}
+
+bool shouldFail() {
+  if (!injection.armed || injection.paused > 0) return false;
+  return ++injection.count == injection.failAt;
+}
+
+// A size header in front of each block keeps the count of live bytes.
+constexpr std::size_t kHeader = alignof(std::max_align_t);
+
+void* allocate(std::size_t size, bool nothrow) {
+  if (shouldFail()) {
+    if (nothrow) return nullptr;
+    throw std::bad_alloc();
+  }
+  auto* block = static_cast<unsigned char*>(std::malloc(size + kHeader));
+  if (!block) {
+    if (nothrow) return nullptr;
+    throw std::bad_alloc();
+  }
+  *reinterpret_cast<std::size_t*>(block) = size;
+  injection.live += size;
+  if (injection.live > injection.peak) injection.peak = injection.live;
+  return block + kHeader;
+}
+
+void release(void* pointer) noexcept {
+  if (!pointer) return;
+  auto* block = static_cast<unsigned char*>(pointer) - kHeader;
+  injection.live -= *reinterpret_cast<std::size_t*>(block);
+  std::free(block);
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) { return allocate(size, false); }
+void* operator new[](std::size_t size) { return allocate(size, false); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return allocate(size, true); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return allocate(size, true); }
+void operator delete(void* pointer) noexcept { release(pointer); }
+void operator delete[](void* pointer) noexcept { release(pointer); }
+void operator delete(void* pointer, std::size_t) noexcept { release(pointer); }
+void operator delete[](void* pointer, std::size_t) noexcept { release(pointer); }
+void operator delete(void* pointer, const std::nothrow_t&) noexcept { release(pointer); }
+void operator delete[](void* pointer, const std::nothrow_t&) noexcept { release(pointer); }
+
+extern "C" {
+void SetFile(const char* text);
+void SetData(std::int32_t value);
+void setevents();
+void kconect();
+void sendc();
+void makechunkeds();
+void savebin();
+void utfenk();
+void utfdek();
+void strip();
+}
+
+namespace tcp {
+namespace {
+
+// The platform's own work, which never throws: nothing in it may fail.
+struct Paused {
+  Paused() { ++injection.paused; }
+  ~Paused() { --injection.paused; }
+  Paused(const Paused&) = delete;
+  Paused& operator=(const Paused&) = delete;
+};
+
+// A peer that records the bytes of each connection and takes at most
+// kSendPiece bytes a send, every other send failing with would-block, so
+// that a large request waits in the queue; it answers with `incoming`,
+// kReadPiece bytes a read.
+class QuietPeer : public SocketSystem {
+ public:
+  static constexpr std::size_t kSendPiece = 16 << 10;
+  static constexpr std::uint32_t kReadPiece = 4 << 10;
+
+  int startup() override { return 0; }
+  int cleanup() override { return 0; }
+  SocketResult<SocketHandle> openStream() override {
+    const Paused paused;
+    streams.emplace_back();
+    closed.push_back(false);
+    return {static_cast<SocketHandle>(streams.size() - 1), 0};
+  }
+  int selectEvents(SocketHandle, WindowHandle) override { return 0; }
+  std::optional<std::uint32_t> parseAddress(const std::string&) override { return 0x0100007F; }
+  int connect(SocketHandle, std::uint32_t, std::uint16_t) override { return kWouldBlock; }
+  SocketResult<std::int32_t> send(SocketHandle socket, const char* bytes, std::int32_t count) override {
+    const Paused paused;
+    if (socket >= streams.size() || closed[socket]) return {-1, 10038};
+    blockNext_ = !blockNext_;
+    if (!blockNext_) return {-1, kWouldBlock};
+    const std::size_t taken = std::min<std::size_t>(static_cast<std::size_t>(count), kSendPiece);
+    streams[socket].append(bytes, taken);
+    return {static_cast<std::int32_t>(taken), 0};
+  }
+  SocketResult<std::int32_t> receive(SocketHandle, char* bytes, std::int32_t count) override {
+    const std::size_t taken = std::min<std::size_t>(static_cast<std::size_t>(count), incoming.size() - read_);
+    std::copy_n(incoming.data() + read_, taken, bytes);
+    read_ += taken;
+    return {static_cast<std::int32_t>(taken), 0};
+  }
+  SocketResult<std::uint32_t> bytesReadable(SocketHandle) override {
+    return {static_cast<std::uint32_t>(std::min<std::size_t>(incoming.size() - read_, kReadPiece)), 0};
+  }
+  SocketResult<std::uint16_t> localPort(SocketHandle) override { return {50000, 0}; }
+  int close(SocketHandle socket) override {
+    if (socket < closed.size()) closed[socket] = true;
+    return 0;
+  }
+  SocketResult<std::string> lookUpHost(const std::string&) override { return {{}, kHostNotFound}; }
+  WindowHandle createSocketWindow(SocketEventSink& s) override {
+    sink = &s;
+    return 0x700;
+  }
+  void destroySocketWindow(WindowHandle) override { sink = nullptr; }
+  void dropQueuedEvents(WindowHandle) override {}
+  int startTimer(WindowHandle, SocketHandle, std::uint32_t) override { return 0; }
+  void stopTimer(WindowHandle, SocketHandle) override {}
+
+  // An event for the newest socket; whatever it throws is recorded.
+  void deliver(SocketEvent event) {
+    if (!sink || streams.empty()) return;
+    try {
+      sink->onSocketEvent(streams.size() - 1, event, 0);
+    } catch (...) {
+      escaped = true;
+    }
+  }
+  bool hasUnread() const { return read_ < incoming.size(); }
+
+  std::vector<std::string> streams;
+  std::vector<bool> closed;
+  std::string incoming;
+  SocketEventSink* sink = nullptr;
+  bool escaped = false;
+
+ private:
+  bool blockNext_ = false;
+  std::size_t read_ = 0;
+};
+
+// A host that hears every click and records nothing.
+struct QuietHost : fakes::FakeWindowSystem {
+  void postMessage(WindowHandle, std::uint32_t, std::uintptr_t, std::intptr_t) override {}
+  void sendMessage(WindowHandle, std::uint32_t, std::uintptr_t, std::intptr_t) override {}
+  void showMessageBox(WindowHandle, const std::string&, const std::string&) override {}
+};
+
+// Files on a disk, whose own work never throws.
+struct QuietFiles : fakes::FakeFileSystem {
+  WriteResult writeFile(const std::string& path, const Pieces& pieces) override {
+    const Paused paused;
+    return FakeFileSystem::writeFile(path, pieces);
+  }
+  std::uint32_t replaceFile(const std::string& from, const std::string& to) override {
+    const Paused paused;
+    return FakeFileSystem::replaceFile(from, to);
+  }
+  void removeFile(const std::string& path) override {
+    const Paused paused;
+    FakeFileSystem::removeFile(path);
+  }
+};
+
+struct ClientOwner : SessionForm {
+  std::unique_ptr<TcpClient> owned;
+  TcpClient* client() override { return owned.get(); }
+};
+
+std::string chunked(std::size_t chunks, std::size_t size) {
+  std::string body;
+  for (std::size_t i = 0; i < chunks; ++i) {
+    char line[32];
+    std::snprintf(line, sizeof line, "%zx\r\n", size);
+    body += line + std::string(size, static_cast<char>('a' + i % 26)) + "\r\n";
+  }
+  return "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + body + "0\r\n\r\n";
+}
+
+const std::string kFirstRequest = "POST /first HTTP/1.1\r\nContent-Length: 200000\r\n\r\n" + std::string(200000, 'x');
+const std::string kNextRequest = "GET /-tail-of-next-request- HTTP/1.1\r\n\r\n";
+const std::string kResponse = chunked(40, 1000);
+const std::string kMarker = "\x01";
+const std::string kMarkedRequest = kMarker + kFirstRequest + kMarker;
+const std::string kOldFile = "an earlier download";
+// Code page 1251: "Привет" and more, which utfenk turns into UTF-8 and back.
+const std::string kAnsiText = "\xcf\xf0\xe8\xe2\xe5\xf2, \xec\xe8\xf0! " + std::string(3000, '\xc6');
+
+// What a run left: the slot after each command, the history's newest entry
+// after each SetFile, and where the bytes went.
+struct Outcome {
+  std::vector<std::string> slots;
+  std::vector<std::string> newestEntries;
+  std::string first;  // the texts sendc was given
+  std::string next;
+};
+
+class AllocationFailure : public ::testing::Test {
+ protected:
+  AllocationFailure() : session(PluginSession()) {}
+  ~AllocationFailure() override { session = Session{}; }
+
+  void setUp(QuietPeer& peer, QuietHost& host, QuietFiles& files, fakes::FakeCodePages& codePages) {
+    session = Session{};
+    session.platform.sockets = &peer;
+    session.platform.windows = &host;
+    session.platform.files = &files;
+    session.platform.codePages = &codePages;
+    auto form = std::make_unique<ClientOwner>();
+    form->owned = CreateConnectionClient(session);
+    session.form = std::move(form);
+    files.files["out.bin"] = kOldFile;
+    peer.incoming = kResponse;
+    // Queued events leave the slots to the commands.
+    SetData(1);
+    setevents();
+  }
+
+  std::string slotNow() {
+    const Paused paused;
+    return session.exchange.ExchangeText;
+  }
+  void note(Outcome& outcome) {
+    const Paused paused;
+    outcome.slots.push_back(session.exchange.ExchangeText);
+  }
+  void setFile(const std::string& text, Outcome& outcome) {
+    SetFile(text.c_str());
+    const Paused paused;
+    outcome.newestEntries.push_back(session.exchange.FileHistory[0]);
+    outcome.slots.push_back(session.exchange.ExchangeText);
+  }
+
+  // Write events until whatever waits has gone.
+  static void drain(QuietPeer& peer) {
+    for (std::size_t i = 0; i < 2 * kFirstRequest.size() / QuietPeer::kSendPiece + 4; ++i)
+      peer.deliver(SocketEvent::Write);
+  }
+
+  // Two requests on one connection, the response, its body decoded, saved
+  // and converted both ways.
+  // copied: the first request reaches the slot through a command (strip),
+  // so the queue holds a copy of what waits instead of the history's text.
+  Outcome play(QuietPeer& peer, bool copied) {
+    Outcome outcome;
+    SetFile("");
+    kconect();
+    peer.deliver(SocketEvent::Connect);
+    if (copied) {
+      setFile(kMarker, outcome);
+      setFile(kMarkedRequest, outcome);
+      strip();
+      note(outcome);
+    } else {
+      setFile(kFirstRequest, outcome);
+    }
+    outcome.first = slotNow();
+    sendc();
+    note(outcome);
+    drain(peer);
+    setFile(kNextRequest, outcome);
+    outcome.next = slotNow();
+    sendc();
+    note(outcome);
+    drain(peer);
+    for (std::size_t i = 0; i < 4 * kResponse.size() / QuietPeer::kReadPiece + 4 && peer.hasUnread(); ++i)
+      peer.deliver(SocketEvent::Read);
+    makechunkeds();
+    note(outcome);
+    setFile("out.bin", outcome);
+    savebin();
+    note(outcome);
+    setFile(kAnsiText, outcome);
+    utfenk();
+    note(outcome);
+    utfdek();
+    note(outcome);
+    return outcome;
+  }
+
+  void failEveryAllocation(bool copied);
+
+  Session& session;
+};
+
+bool startsWith(const std::string& text, const std::string& prefix) { return text.compare(0, prefix.size(), prefix) == 0; }
+
+// Each connection carries a prefix of the two requests in order, or of the
+// second alone when the first never went; one that carries part of the
+// first was closed, with the failure reported.
+void checkStreams(const QuietPeer& peer, const Outcome& run, std::int32_t lastFailure, long failAt) {
+  const std::string both = run.first + run.next;
+  for (std::size_t i = 0; i < peer.streams.size(); ++i) {
+    const std::string& stream = peer.streams[i];
+    EXPECT_TRUE(startsWith(both, stream) || startsWith(run.next, stream))
+        << "connection " << i << " got " << stream.size()
+        << " bytes that are not the requests in order, failing allocation " << failAt;
+    if (stream.size() < run.first.size() && startsWith(run.first, stream) && !stream.empty()) {
+      EXPECT_TRUE(peer.closed[i]) << "a cut request left its connection open, failing allocation " << failAt;
+      EXPECT_NE(lastFailure, 0) << "a cut request went unreported, failing allocation " << failAt;
+    }
+  }
+}
+
+// Each slot holds what the command gives, what it held before, or the empty
+// text; the history's newest entry is the text set or the one before it.
+void checkSlots(const Outcome& run, const Outcome& expected, long failAt) {
+  ASSERT_EQ(run.slots.size(), expected.slots.size());
+  for (std::size_t i = 0; i < run.slots.size(); ++i) {
+    const std::string before = i > 0 ? run.slots[i - 1] : std::string();
+    const std::string& slot = run.slots[i];
+    const bool fits = slot.empty() || slot == before || slot == expected.slots[i];
+    EXPECT_TRUE(fits) << "slot after step " << i << " holds " << slot.size() << " bytes, failing allocation "
+                      << failAt;
+  }
+  for (std::size_t i = 0; i < run.newestEntries.size(); ++i) {
+    const std::string before = i > 0 ? expected.newestEntries[i - 1] : std::string();
+    const bool fits = run.newestEntries[i] == expected.newestEntries[i] || run.newestEntries[i] == before;
+    EXPECT_TRUE(fits) << "history entry 0 after SetFile " << i << ", failing allocation " << failAt;
+  }
+}
+
+// The file is the earlier one or the whole body received, never a part, and
+// nothing is left beside it.
+void checkFile(const QuietFiles& files, const std::string& received, long failAt) {
+  const Paused paused;
+  std::string decoded;
+  const std::string payload(PayloadOf(received, decoded));
+  const auto found = files.files.find("out.bin");
+  ASSERT_NE(found, files.files.end());
+  EXPECT_TRUE(found->second == kOldFile || found->second == payload)
+      << "out.bin holds " << found->second.size() << " bytes, failing allocation " << failAt;
+  EXPECT_EQ(files.files.count("out.bin.part"), 0u) << "failing allocation " << failAt;
+}
+
+void AllocationFailure::failEveryAllocation(bool copied) {
+  Outcome expected;
+  long allocations = 0;
+  {
+    QuietPeer peer;
+    QuietHost host;
+    QuietFiles files;
+    fakes::FakeCodePages codePages;
+    setUp(peer, host, files, codePages);
+    arm(0);
+    expected = play(peer, copied);
+    allocations = injection.count;
+    injection.armed = false;
+    ASSERT_EQ(peer.streams.size(), 1u);
+    ASSERT_EQ(peer.streams[0], kFirstRequest + kNextRequest);
+    std::string decoded;
+    ASSERT_EQ(files.files["out.bin"], PayloadOf(kResponse, decoded));
+    ASSERT_EQ(decoded.size(), 40000u);
+    session = Session{};
+  }
+  std::printf("the exchange makes %ld allocations\n", allocations);
+  ASSERT_GT(allocations, 20);
+  for (long failAt = 1; failAt <= allocations; ++failAt) {
+    QuietPeer peer;
+    QuietHost host;
+    QuietFiles files;
+    fakes::FakeCodePages codePages;
+    setUp(peer, host, files, codePages);
+    arm(failAt);
+    const Outcome run = play(peer, copied);
+    injection.armed = false;
+    EXPECT_FALSE(peer.escaped) << "an exception left the client, failing allocation " << failAt;
+    checkStreams(peer, run, session.lastFailure, failAt);
+    checkSlots(run, expected, failAt);
+    checkFile(files, session.response.ReceiveBuffer, failAt);
+    session = Session{};
+    if (HasFailure()) break;
+  }
+}
+
+TEST_F(AllocationFailure, EveryAllocationOfAnExchangeMayFail) { failEveryAllocation(false); }
+
+TEST_F(AllocationFailure, EveryAllocationMayFailWhenTheRequestWaitsAsACopy) { failEveryAllocation(true); }
+
+}  // namespace
+}  // namespace tcp
