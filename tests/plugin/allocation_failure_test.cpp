@@ -96,6 +96,7 @@ void savebin();
 void utfenk();
 void utfdek();
 void strip();
+void savebinall();
 }
 
 namespace tcp {
@@ -213,13 +214,17 @@ struct ClientOwner : SessionForm {
 };
 
 std::string chunked(std::size_t chunks, std::size_t size) {
-  std::string body;
+  std::string response = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+  response.reserve(response.size() + chunks * (size + 16) + 5);
   for (std::size_t i = 0; i < chunks; ++i) {
     char line[32];
     std::snprintf(line, sizeof line, "%zx\r\n", size);
-    body += line + std::string(size, static_cast<char>('a' + i % 26)) + "\r\n";
+    response += line;
+    response.append(size, static_cast<char>('a' + i % 26));
+    response += "\r\n";
   }
-  return "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + body + "0\r\n\r\n";
+  response += "0\r\n\r\n";
+  return response;
 }
 
 const std::string kFirstRequest = "POST /first HTTP/1.1\r\nContent-Length: 200000\r\n\r\n" + std::string(200000, 'x');
@@ -421,6 +426,64 @@ void AllocationFailure::failEveryAllocation(bool copied) {
 TEST_F(AllocationFailure, EveryAllocationOfAnExchangeMayFail) { failEveryAllocation(false); }
 
 TEST_F(AllocationFailure, EveryAllocationMayFailWhenTheRequestWaitsAsACopy) { failEveryAllocation(true); }
+
+// Files that keep nothing but their size: the disk's part in a save holds
+// no memory of the library's.
+struct CountingFiles : fakes::FakeFileSystem {
+  WriteResult writeFile(const std::string&, const Pieces& pieces) override {
+    WriteResult result;
+    for (std::string_view piece; !(piece = pieces()).empty();) result.written += piece.size();
+    written = result.written;
+    return result;
+  }
+  std::uint32_t replaceFile(const std::string&, const std::string&) override { return 0; }
+  void removeFile(const std::string&) override {}
+  std::uint64_t written = 0;
+};
+
+// The most memory a command holds beyond what was live when it began.
+template <typename Command>
+std::size_t peakOf(Command command) {
+  injection.peak = injection.live;
+  const std::size_t before = injection.live;
+  command();
+  return injection.peak - before;
+}
+
+class PeakMemory : public ::testing::Test {
+ protected:
+  PeakMemory() : session(PluginSession()) {
+    session = Session{};
+    session.platform.files = &files;
+    session.platform.codePages = &codePages;
+  }
+  ~PeakMemory() override { session = Session{}; }
+  Session& session;
+  CountingFiles files;
+  fakes::FakeCodePages codePages;
+};
+
+// savebin of a 200 MiB body in 1 MiB chunks writes it chunk by chunk.
+TEST_F(PeakMemory, SavebinOfALargeChunkedBodyHoldsNoCopyOfIt) {
+  session.response.ReceiveBuffer = chunked(200, 1 << 20);
+  SetFile("out.bin");
+  const std::size_t peak = peakOf(savebin);
+  std::printf("savebin of a 200 MiB chunked body: %llu bytes written, peak +%zu bytes\n",
+              static_cast<unsigned long long>(files.written), peak);
+  EXPECT_EQ(files.written, 200u << 20);
+  EXPECT_LT(peak, std::size_t{64} << 10);
+}
+
+// utfenk of 50 MB with no byte below 0x40: the result and bounded blocks.
+TEST_F(PeakMemory, UtfenkOfALargeTextWithoutSmallBytesHoldsBoundedBlocks) {
+  const std::size_t size = 50'000'000;
+  SetFile(std::string(size, '\xC6').c_str());
+  const std::size_t peak = peakOf(utfenk);
+  std::printf("utfenk of 50 MB of 0xC6: %zu bytes of UTF-8, peak +%zu bytes\n",
+              session.exchange.ExchangeText.size(), peak);
+  EXPECT_EQ(session.exchange.ExchangeText.size(), 2 * size);
+  EXPECT_LT(peak, 2 * size + (std::size_t{1} << 20)) << "the result's reservation and a block or two";
+}
 
 }  // namespace
 }  // namespace tcp
