@@ -39,6 +39,8 @@ struct FakeTlsSystem : TlsSystem {
   TlsCode peerVerdict = 0;   // what verifyPeer() says about the peer
   std::size_t maxRecordPayload = 16384;
   int verifyCalls = 0;
+  // Data records encrypted, each a step of the sequence the peer checks.
+  int recordsMade = 0;
   std::vector<std::string> serverNames;  // one per session opened
   std::vector<std::string> trustedRoots;
 };

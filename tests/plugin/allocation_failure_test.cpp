@@ -16,6 +16,7 @@
 #include "connection/connection.h"
 #include "fake_code_pages.h"
 #include "fake_files.h"
+#include "fake_tls.h"
 #include "fake_window_system.h"
 #include "http/message_parts.h"
 #include "plugin/plugin_session.h"
@@ -96,7 +97,7 @@ void savebin();
 void utfenk();
 void utfdek();
 void strip();
-void savebinall();
+void settls();
 }
 
 namespace tcp {
@@ -112,8 +113,8 @@ struct Paused {
 
 // A peer that records the bytes of each connection and takes at most
 // kSendPiece bytes a send, every other send failing with would-block, so
-// that a large request waits in the queue; it answers with `incoming`,
-// kReadPiece bytes a read.
+// that a large request waits in the queue; it sends `incoming` and, once
+// asked, `response`, kReadPiece bytes a read.
 class QuietPeer : public SocketSystem {
  public:
   static constexpr std::size_t kSendPiece = 16 << 10;
@@ -173,10 +174,16 @@ class QuietPeer : public SocketSystem {
     }
   }
   bool hasUnread() const { return read_ < incoming.size(); }
+  // The response follows what the peer sent at first (the TLS handshake).
+  void answer() {
+    const Paused paused;
+    incoming += response;
+  }
 
   std::vector<std::string> streams;
   std::vector<bool> closed;
   std::string incoming;
+  std::string response;
   SocketEventSink* sink = nullptr;
   bool escaped = false;
 
@@ -240,45 +247,84 @@ const std::string kAnsiText = "\xcf\xf0\xe8\xe2\xe5\xf2, \xec\xe8\xf0! " + std::
 // after each SetFile, and where the bytes went.
 struct Outcome {
   std::vector<std::string> slots;
+  // For a result that depends on what arrived in this run: that result.
+  std::vector<std::string> fromArrivals;
   std::vector<std::string> newestEntries;
   std::string first;  // the texts sendc was given
   std::string next;
 };
 
 class AllocationFailure : public ::testing::Test {
+ public:
+  // How the first request goes: set and sent (its storage shared with the
+  // queue), made by a command (strip) so that the queue holds a copy, or
+  // over TLS.
+  enum class Mode { Shared, Copied, Secured };
+
+  // The platform of one run.
+  struct Rig {
+    QuietPeer peer;
+    QuietHost host;
+    QuietFiles files;
+    fakes::FakeCodePages codePages;
+    fakes::FakeTlsSystem tls;
+  };
+
  protected:
   AllocationFailure() : session(PluginSession()) {}
   ~AllocationFailure() override { session = Session{}; }
 
-  void setUp(QuietPeer& peer, QuietHost& host, QuietFiles& files, fakes::FakeCodePages& codePages) {
+
+  void setUp(Rig& rig, Mode mode) {
     session = Session{};
-    session.platform.sockets = &peer;
-    session.platform.windows = &host;
-    session.platform.files = &files;
-    session.platform.codePages = &codePages;
+    session.platform.sockets = &rig.peer;
+    session.platform.windows = &rig.host;
+    session.platform.files = &rig.files;
+    session.platform.codePages = &rig.codePages;
+    session.platform.tls = &rig.tls;
     auto form = std::make_unique<ClientOwner>();
     form->owned = CreateConnectionClient(session);
     session.form = std::move(form);
-    files.files["out.bin"] = kOldFile;
-    peer.incoming = kResponse;
+    rig.files.files["out.bin"] = kOldFile;
+    rig.peer.response = kResponse;
     // Queued events leave the slots to the commands.
     SetData(1);
     setevents();
+    if (mode != Mode::Secured) return;
+    rig.peer.incoming = fakes::fakeRecord('H', "server hello") + fakes::fakeRecord('H', "server finished");
+    rig.peer.response.clear();
+    for (std::size_t at = 0; at < kResponse.size(); at += 5000)
+      rig.peer.response += fakes::fakeRecord('D', kResponse.substr(at, 5000));
+    SetData(2);
+    SetFile("");
+    settls();
   }
 
   std::string slotNow() {
     const Paused paused;
     return session.exchange.ExchangeText;
   }
-  void note(Outcome& outcome) {
+  void note(Outcome& outcome, std::string fromArrivals = {}) {
     const Paused paused;
     outcome.slots.push_back(session.exchange.ExchangeText);
+    outcome.fromArrivals.push_back(std::move(fromArrivals));
   }
   void setFile(const std::string& text, Outcome& outcome) {
     SetFile(text.c_str());
     const Paused paused;
     outcome.newestEntries.push_back(session.exchange.FileHistory[0]);
-    outcome.slots.push_back(session.exchange.ExchangeText);
+    note(outcome);
+  }
+  std::string payloadReceived() {
+    const Paused paused;
+    std::string decoded;
+    return std::string(PayloadOf(session.response.ReceiveBuffer, decoded));
+  }
+
+  // Read events until everything the peer sent has been read.
+  static void readAll(QuietPeer& peer) {
+    for (std::size_t i = 0; i < 4 * kResponse.size() / QuietPeer::kReadPiece + 4 && peer.hasUnread(); ++i)
+      peer.deliver(SocketEvent::Read);
   }
 
   // Write events until whatever waits has gone.
@@ -289,14 +335,13 @@ class AllocationFailure : public ::testing::Test {
 
   // Two requests on one connection, the response, its body decoded, saved
   // and converted both ways.
-  // copied: the first request reaches the slot through a command (strip),
-  // so the queue holds a copy of what waits instead of the history's text.
-  Outcome play(QuietPeer& peer, bool copied) {
+  Outcome play(QuietPeer& peer, Mode mode) {
     Outcome outcome;
     SetFile("");
     kconect();
     peer.deliver(SocketEvent::Connect);
-    if (copied) {
+    readAll(peer);
+    if (mode == Mode::Copied) {
       setFile(kMarker, outcome);
       setFile(kMarkedRequest, outcome);
       strip();
@@ -313,10 +358,11 @@ class AllocationFailure : public ::testing::Test {
     sendc();
     note(outcome);
     drain(peer);
-    for (std::size_t i = 0; i < 4 * kResponse.size() / QuietPeer::kReadPiece + 4 && peer.hasUnread(); ++i)
-      peer.deliver(SocketEvent::Read);
+    peer.answer();
+    readAll(peer);
+    drain(peer);
     makechunkeds();
-    note(outcome);
+    note(outcome, payloadReceived());
     setFile("out.bin", outcome);
     savebin();
     note(outcome);
@@ -328,20 +374,31 @@ class AllocationFailure : public ::testing::Test {
     return outcome;
   }
 
-  void failEveryAllocation(bool copied);
+  void failEveryAllocation(Mode mode);
 
   Session& session;
 };
+
+// What a connection carried for the server: with TLS, the data of its
+// records, in order.
+std::string plaintextOf(const std::string& stream, AllocationFailure::Mode mode) {
+  if (mode != AllocationFailure::Mode::Secured) return stream;
+  std::string plaintext;
+  for (const fakes::FakeRecord& record : fakes::parseFakeRecords(stream))
+    if (record.type == 'D') plaintext += record.payload;
+  return plaintext;
+}
 
 bool startsWith(const std::string& text, const std::string& prefix) { return text.compare(0, prefix.size(), prefix) == 0; }
 
 // Each connection carries a prefix of the two requests in order, or of the
 // second alone when the first never went; one that carries part of the
 // first was closed, with the failure reported.
-void checkStreams(const QuietPeer& peer, const Outcome& run, std::int32_t lastFailure, long failAt) {
+void checkStreams(const QuietPeer& peer, const Outcome& run, AllocationFailure::Mode mode, std::int32_t lastFailure,
+                  long failAt) {
   const std::string both = run.first + run.next;
   for (std::size_t i = 0; i < peer.streams.size(); ++i) {
-    const std::string& stream = peer.streams[i];
+    const std::string stream = plaintextOf(peer.streams[i], mode);
     EXPECT_TRUE(startsWith(both, stream) || startsWith(run.next, stream))
         << "connection " << i << " got " << stream.size()
         << " bytes that are not the requests in order, failing allocation " << failAt;
@@ -352,6 +409,15 @@ void checkStreams(const QuietPeer& peer, const Outcome& run, std::int32_t lastFa
   }
 }
 
+// A connection still open has carried every record made for it: one made
+// and not sent would put the peer's sequence behind ours for good.
+void checkSequence(const AllocationFailure::Rig& rig, long failAt) {
+  if (rig.peer.streams.empty() || rig.peer.closed.back()) return;
+  int sent = 0;
+  for (const fakes::FakeRecord& record : fakes::parseFakeRecords(rig.peer.streams.back())) sent += record.type == 'D';
+  EXPECT_EQ(sent, rig.tls.recordsMade) << "records made but never sent, failing allocation " << failAt;
+}
+
 // Each slot holds what the command gives, what it held before, or the empty
 // text; the history's newest entry is the text set or the one before it.
 void checkSlots(const Outcome& run, const Outcome& expected, long failAt) {
@@ -359,7 +425,8 @@ void checkSlots(const Outcome& run, const Outcome& expected, long failAt) {
   for (std::size_t i = 0; i < run.slots.size(); ++i) {
     const std::string before = i > 0 ? run.slots[i - 1] : std::string();
     const std::string& slot = run.slots[i];
-    const bool fits = slot.empty() || slot == before || slot == expected.slots[i];
+    const bool fits = slot.empty() || slot == before || slot == expected.slots[i] ||
+                      (!run.fromArrivals[i].empty() && slot == run.fromArrivals[i]);
     EXPECT_TRUE(fits) << "slot after step " << i << " holds " << slot.size() << " bytes, failing allocation "
                       << failAt;
   }
@@ -383,49 +450,46 @@ void checkFile(const QuietFiles& files, const std::string& received, long failAt
   EXPECT_EQ(files.files.count("out.bin.part"), 0u) << "failing allocation " << failAt;
 }
 
-void AllocationFailure::failEveryAllocation(bool copied) {
+void AllocationFailure::failEveryAllocation(Mode mode) {
   Outcome expected;
   long allocations = 0;
   {
-    QuietPeer peer;
-    QuietHost host;
-    QuietFiles files;
-    fakes::FakeCodePages codePages;
-    setUp(peer, host, files, codePages);
+    Rig rig;
+    setUp(rig, mode);
     arm(0);
-    expected = play(peer, copied);
+    expected = play(rig.peer, mode);
     allocations = injection.count;
     injection.armed = false;
-    ASSERT_EQ(peer.streams.size(), 1u);
-    ASSERT_EQ(peer.streams[0], kFirstRequest + kNextRequest);
+    ASSERT_EQ(rig.peer.streams.size(), 1u);
+    ASSERT_EQ(plaintextOf(rig.peer.streams[0], mode), kFirstRequest + kNextRequest);
     std::string decoded;
-    ASSERT_EQ(files.files["out.bin"], PayloadOf(kResponse, decoded));
+    ASSERT_EQ(rig.files.files["out.bin"], PayloadOf(kResponse, decoded));
     ASSERT_EQ(decoded.size(), 40000u);
     session = Session{};
   }
   std::printf("the exchange makes %ld allocations\n", allocations);
   ASSERT_GT(allocations, 20);
   for (long failAt = 1; failAt <= allocations; ++failAt) {
-    QuietPeer peer;
-    QuietHost host;
-    QuietFiles files;
-    fakes::FakeCodePages codePages;
-    setUp(peer, host, files, codePages);
+    Rig rig;
+    setUp(rig, mode);
     arm(failAt);
-    const Outcome run = play(peer, copied);
+    const Outcome run = play(rig.peer, mode);
     injection.armed = false;
-    EXPECT_FALSE(peer.escaped) << "an exception left the client, failing allocation " << failAt;
-    checkStreams(peer, run, session.lastFailure, failAt);
+    EXPECT_FALSE(rig.peer.escaped) << "an exception left the client, failing allocation " << failAt;
+    checkStreams(rig.peer, run, mode, session.lastFailure, failAt);
+    if (mode == Mode::Secured) checkSequence(rig, failAt);
     checkSlots(run, expected, failAt);
-    checkFile(files, session.response.ReceiveBuffer, failAt);
+    checkFile(rig.files, session.response.ReceiveBuffer, failAt);
     session = Session{};
     if (HasFailure()) break;
   }
 }
 
-TEST_F(AllocationFailure, EveryAllocationOfAnExchangeMayFail) { failEveryAllocation(false); }
+TEST_F(AllocationFailure, EveryAllocationOfAnExchangeMayFail) { failEveryAllocation(Mode::Shared); }
 
-TEST_F(AllocationFailure, EveryAllocationMayFailWhenTheRequestWaitsAsACopy) { failEveryAllocation(true); }
+TEST_F(AllocationFailure, EveryAllocationMayFailWhenTheRequestWaitsAsACopy) { failEveryAllocation(Mode::Copied); }
+
+TEST_F(AllocationFailure, EveryAllocationMayFailOverTls) { failEveryAllocation(Mode::Secured); }
 
 // Files that keep nothing but their size: the disk's part in a save holds
 // no memory of the library's.
