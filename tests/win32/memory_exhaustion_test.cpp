@@ -11,6 +11,7 @@
 #include "exchange_fixture.h"
 
 using tcphost::closeGracefully;
+using tcphost::readBytes;
 using tcphost::readUntil;
 using tcphost::ScriptedServer;
 using tcphost::sendBytes;
@@ -80,7 +81,8 @@ TEST_F(ExchangeTest, ALargeRequestToASlowReaderArrivesWholeOrEndsItsConnection) 
   const std::string tail = "GET /-tail-of-next-request- HTTP/1.1\r\n\r\n";
   const std::string request =
       "POST /large HTTP/1.1\r\nContent-Length: " + std::to_string(kBody) + "\r\n\r\n" + std::string(kBody, 'x');
-  ScriptedServer server({tcphost::pause(1000), readUntil(tail), closeGracefully()}, 1, kStreamTimeoutMs);
+  ScriptedServer server({tcphost::pause(1000), readBytes(request.size() + tail.size()), closeGracefully()}, 1,
+                        kStreamTimeoutMs);
   connectTo(server.port());
   ASSERT_TRUE(waitFor(1));
   command("sendc", request);
