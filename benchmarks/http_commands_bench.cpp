@@ -83,6 +83,7 @@ class TableCodePages : public CodePages {
   }
   std::string oemToAnsi(std::string_view oem) override { return std::string(oem); }
   std::string ansiToOem(std::string_view ansi) override { return std::string(ansi); }
+  bool isLeadByte(unsigned char) override { return false; }
   std::string lowerAnsi(std::string_view ansi) override {
     std::string lower(ansi.size(), '\0');
     for (std::size_t i = 0; i < ansi.size(); ++i) lower[i] = lower_[static_cast<unsigned char>(ansi[i])];

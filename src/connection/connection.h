@@ -64,8 +64,6 @@ void SendRequest(Session& session, std::string_view request);
 // "host H Port P online|ofline bufer N"; nothing without a client.
 std::optional<std::string> StatusText(Session& session);
 
-// Reported when an arrival cannot be stored.
-inline constexpr std::int32_t kOutOfMemory = static_cast<std::int32_t>(0x8007000E);  // E_OUTOFMEMORY
 // The plug-in's own reasons for a response that cannot be read whole.
 inline constexpr std::int32_t kResponseTruncated = static_cast<std::int32_t>(0xA0100001);
 inline constexpr std::int32_t kBadContentLength = static_cast<std::int32_t>(0xA0100002);

@@ -41,11 +41,15 @@ void Disconnect(Session& session) {
   client->Disconnect();
 }
 
+// The request is usually the text last set, whose storage the history
+// holds already: what the socket does not take at once waits in it.
 void SendRequest(Session& session, std::string_view request) {
   TcpClient* client = session.client();
   if (!client) return;
   session.response.startNew(request);
   session.conversation.failureReported = false;
+  const TextHistory::Entry& last = session.exchange.FileHistory.entry(0);
+  if (last && *last == request) return client->SendText(*last, last);
   client->SendText(request);
 }
 

@@ -1,5 +1,7 @@
 #include "http/message_parts.h"
 
+#include <utility>
+
 #include "http/chunked_decoder.h"
 #include "textops/textops.h"
 
@@ -67,6 +69,18 @@ std::string_view PayloadOf(std::string_view response, std::string& decoded) {
   if (!DeclaresChunked(response.substr(0, end))) return body;
   DecodeChunked(body, decoded);
   return decoded;
+}
+
+PayloadPieces::PayloadPieces(std::string_view response) {
+  const std::size_t end = HeaderBlockEnd(response);
+  if (end == std::string_view::npos) return;
+  body_ = response.substr(end + kHeaderSeparator.size());
+  chunked_ = DeclaresChunked(response.substr(0, end));
+}
+
+std::string_view PayloadPieces::next() {
+  if (chunked_) return NextChunkData(body_, decoder_);
+  return std::exchange(body_, std::string_view());
 }
 
 void MessagePayload(std::string_view response, std::string& payload) {

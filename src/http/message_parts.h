@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "http/chunked_decoder.h"
+
 // Small parsers over the raw bytes of a response. None allocates except where
 // it returns a text; zero bytes are ordinary bytes.
 namespace tcp {
@@ -38,6 +40,20 @@ void MessagePayload(std::string_view response, std::string& payload);
 // The same without a copy where none is needed: the body itself when it is not
 // chunked, else the body decoded into `decoded`, which the result then views.
 std::string_view PayloadOf(std::string_view response, std::string& decoded);
+
+// The payload as PayloadOf gives it, in pieces that view response without a
+// copy: the body as one piece when it is not chunked, else the data of each
+// chunk in turn. An empty piece ends them; response must outlive the pieces.
+class PayloadPieces {
+ public:
+  explicit PayloadPieces(std::string_view response);
+  std::string_view next();
+
+ private:
+  std::string_view body_;
+  bool chunked_ = false;
+  ChunkedDecoder decoder_;
+};
 
 // Splits a response as makechunkeds does: headerText becomes the header block
 // up to and including the CR that opens the separator (empty without one), and

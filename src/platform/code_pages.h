@@ -23,6 +23,9 @@ class CodePages {
   virtual std::string ansiToOem(std::string_view ansi) = 0;
   // The platform's lower-casing of ANSI text in the active code page; same length.
   virtual std::string lowerAnsi(std::string_view ansi) = 0;
+  // Whether byte opens a two-byte character in the thread's ANSI code page;
+  // never for a single-byte code page.
+  virtual bool isLeadByte(unsigned char byte) = 0;
 };
 
 }  // namespace tcp

@@ -2,6 +2,7 @@
 // slots it names, and leaves its result in the text slot.
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 
 #include "http/header_lines.h"
 #include "http/message_parts.h"
@@ -35,11 +36,22 @@ void findHeaderLines() {
       tcp::HeaderLinesNamed(response().HeaderLines, slots().ExchangeText, *PluginSession().platform.codePages);
 }
 
+// Written beside the file and moved over it at the end: a save that fails
+// midway leaves the earlier file as it was, never one that looks complete.
+tcp::FileSystem::WriteResult writeBeside(const std::string& path, const tcp::FileSystem::Pieces& pieces) {
+  tcp::FileSystem& files = *PluginSession().platform.files;
+  const std::string part = path + ".part";
+  tcp::FileSystem::WriteResult result = files.writeFile(part, pieces);
+  if (result.error == 0) result.error = files.replaceFile(part, path);
+  if (result.error != 0) files.removeFile(part);
+  return result;
+}
+
 // In queued mode a save says how it went: the bytes written, or -1 and the
 // reason for lasterror.
-void save(std::string_view bytes) {
+void save(const tcp::FileSystem::Pieces& pieces) {
   tcp::Session& session = PluginSession();
-  const tcp::FileSystem::WriteResult result = session.platform.files->writeFile(slots().ExchangeText, bytes);
+  const tcp::FileSystem::WriteResult result = writeBeside(slots().ExchangeText, pieces);
   if (!session.conversation.queued) return;
   if (result.error != 0) {
     session.lastFailure = static_cast<std::int32_t>(result.error);
@@ -49,9 +61,15 @@ void save(std::string_view bytes) {
   }
 }
 
+// A chunked body goes to the file chunk by chunk, never whole in memory.
 void saveBody() {
-  std::string decoded;
-  save(tcp::PayloadOf(response().ReceiveBuffer, decoded));
+  tcp::PayloadPieces payload(response().ReceiveBuffer);
+  save([&payload] { return payload.next(); });
+}
+
+void saveEveryByte() {
+  std::string_view bytes = response().ReceiveBuffer;
+  save([&bytes] { return std::exchange(bytes, std::string_view()); });
 }
 
 }  // namespace
@@ -90,9 +108,7 @@ void makechunkeds() { Shielded(splitResponse); }
 
 void savebin() { Shielded(saveBody); }
 
-void savebinall() {
-  Shielded([] { save(response().ReceiveBuffer); });
-}
+void savebinall() { Shielded(saveEveryByte); }
 
 void strip() {
   Shielded([] { tcp::StripMarker(slots().ExchangeText, startMarker()); });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "plugin/plugin_session.h"
+#include "textops/textops.h"
 
 namespace tcp {
 
@@ -8,13 +9,15 @@ namespace tcp {
 // nothing of C++ exceptions, so nothing thrown may leave the library. What the
 // library can throw is a failed allocation (memory exhausted, or no block
 // large enough left in a 32-bit address space); the command then leaves the
-// empty text, which needs no memory.
+// empty text, which needs no memory. A short result does not keep the
+// storage of a large text the slot held before.
 template <typename Work>
 void Shielded(Work&& work) noexcept {
   try {
     work();
+    GiveBackSpareStorage(PluginSession().exchange.ExchangeText);
   } catch (...) {
-    PluginSession().exchange.ExchangeText.clear();
+    ReplaceText(PluginSession().exchange.ExchangeText, std::string());
   }
 }
 

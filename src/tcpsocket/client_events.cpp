@@ -1,14 +1,26 @@
 #include <algorithm>
+#include <new>
 
 #include "tcpsocket/tcp_client.h"
 
 namespace tcp {
 
-// Only the current socket's events count. Each step that raises events may
-// let a handler close or replace the socket; the rest of the event then no
-// longer applies.
+// Only the current socket's events count. Memory running out while one is
+// handled ends the connection: what was half read or half sent cannot be
+// trusted to go on.
 void TcpClient::onSocketEvent(SocketHandle socket, SocketEvent event, int error) {
   if (destroying_ || socket_ == kNoSocket || socket != socket_) return;
+  const Generation generation = generation_;
+  try {
+    handleEvent(event, error);
+  } catch (const std::bad_alloc&) {
+    failForMemory(generation);
+  }
+}
+
+// Each step that raises events may let a handler close or replace the
+// socket; the rest of the event then no longer applies.
+void TcpClient::handleEvent(SocketEvent event, int error) {
   const Generation generation = generation_;
   if (event == SocketEvent::Close) {
     // The close can overtake data not yet read: take that in first.

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "tcpsocket/tcp_client.h"
 
@@ -53,9 +54,13 @@ void TcpClient::sendCloseNotify() {
 // What the channel produced, in order: records to send, the opening,
 // plaintext, and then its end. Each step may raise events whose handlers
 // close or replace the connection; the rest then no longer applies.
-void TcpClient::applyTls(const TlsOutput& out) {
+// The records wait in the queue as they are, without a copy.
+void TcpClient::applyTls(TlsOutput& out) {
   const Generation generation = generation_;
-  if (!out.toSend.empty()) sendBytes(out.toSend);
+  if (!out.toSend.empty()) {
+    const auto records = std::make_shared<const std::string>(std::move(out.toSend));
+    sendBytes(*records, records);
+  }
   if (!isCurrent(generation)) return;
   if (out.opened) {
     state_ = State::Connected;

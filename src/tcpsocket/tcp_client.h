@@ -17,6 +17,10 @@
 
 namespace tcp {
 
+// Reported when bytes cannot be queued, encrypted or decrypted for want of
+// memory; the connection then ends.
+inline constexpr std::int32_t kOutOfMemory = static_cast<std::int32_t>(0x8007000E);  // E_OUTOFMEMORY
+
 // The text of a Windows Sockets error code; "WSAEUNKNOWN" for codes not listed.
 std::string ErrorName(std::int32_t code);
 // The symbol of a Windows Sockets error code ("WSAECONNREFUSED"), whatever
@@ -110,8 +114,14 @@ class TcpClient final : private SocketEventSink {
   // already reported, so that the report is the connection's last word.
   void Abort();
   // Sends every byte of text in order: what one send does not take waits in a
-  // queue for the socket's write event. A failed send is reported.
+  // queue for the socket's write event. A failed send is reported. When
+  // memory runs out on the way, the connection ends with kOutOfMemory
+  // reported (and OnDisconnect when it was up): nothing sent after it can
+  // follow a cut text.
   void SendText(std::string_view text);
+  // The same for text, a part of *owner, whose storage the queue then shares
+  // instead of copying what waits.
+  void SendText(std::string_view text, const SendQueue::Storage& owner);
   // Nothing more is awaited until the next send: the silence timer stops.
   void StopWaiting() {
     if (Connected()) stopTimer();
@@ -155,6 +165,7 @@ class TcpClient final : private SocketEventSink {
   using Generation = std::uint64_t;
 
   void onSocketEvent(SocketHandle socket, SocketEvent event, int error) override;
+  void handleEvent(SocketEvent event, int error);
   void onEventError(int error);
   void onClosed(Generation generation);
   void onConnected();
@@ -171,8 +182,12 @@ class TcpClient final : private SocketEventSink {
   bool readAvailable();
   SocketResult<std::int32_t> receive(char* bytes, std::int32_t count);
   SocketResult<std::int32_t> send(std::string_view bytes);
-  void sendBytes(std::string_view bytes);
+  void sendBytes(std::string_view bytes, const SendQueue::Storage& owner = nullptr);
+  void enqueue(std::string_view bytes, const SendQueue::Storage& owner);
   void sendQueued();
+  // Memory ran out while the socket of that generation was sending or
+  // receiving: it closes, kOutOfMemory is reported.
+  void failForMemory(Generation generation);
 
   // The proxy (client_proxy.cpp): the tunnel exists from Connect until the
   // proxy's answer opened it.
@@ -199,7 +214,7 @@ class TcpClient final : private SocketEventSink {
   bool readCiphertext();
   void sendSecured(std::string_view text);
   void sendCloseNotify();
-  void applyTls(const TlsOutput& out);
+  void applyTls(TlsOutput& out);
   void deliverPlaintext(std::string_view text);
   // Reports code and closes; OnDisconnect follows when the connection was up.
   void failConnection(std::int32_t code);

@@ -1,6 +1,7 @@
 #include "tcpsocket/tls_channel.h"
 
 #include <algorithm>
+#include <new>
 #include <utility>
 
 namespace tcp {
@@ -8,22 +9,32 @@ namespace tcp {
 TlsChannel::TlsChannel(TlsSystem& system, std::string serverName, bool verify, bool revocation)
     : system_(system), serverName_(std::move(serverName)), verify_(verify), revocation_(revocation) {}
 
+template <typename Work>
+void TlsChannel::guarded(Work&& work) {
+  try {
+    work();
+  } catch (const std::bad_alloc&) {
+    fail(kTlsOutOfMemory);
+  }
+}
+
 void TlsChannel::start(TlsOutput& out) {
   if (state_ != State::Idle) return;
-  TlsCode code = 0;
-  session_ = system_.open(serverName_, code);
-  if (!session_) {
-    fail(code ? code : kTlsIllegalMessage);
-    return;
-  }
-  state_ = State::Handshaking;
-  process(out);
+  guarded([&] {
+    TlsCode code = 0;
+    session_ = system_.open(serverName_, code);
+    if (!session_) return fail(code ? code : kTlsIllegalMessage);
+    state_ = State::Handshaking;
+    process(out);
+  });
 }
 
 void TlsChannel::receive(std::string_view ciphertext, TlsOutput& out) {
   if (state_ != State::Handshaking && state_ != State::Open && state_ != State::Renegotiating) return;
-  received_.append(ciphertext);
-  process(out);
+  guarded([&] {
+    received_.append(ciphertext);
+    process(out);
+  });
   if (offset_ == received_.size()) {
     received_.clear();
   } else if (offset_ > 0) {
@@ -57,12 +68,16 @@ void TlsChannel::endOfStream(TlsOutput&) {
 void TlsChannel::send(std::string_view plaintext, TlsOutput& out) {
   switch (state_) {
     case State::Open:
-      if (const TlsCode code = session_->encrypt(plaintext, out.toSend)) fail(code);
+      // Records made before a failure still go out, so the peer's sequence
+      // stays in step with ours up to the end.
+      guarded([&] {
+        if (const TlsCode code = session_->encrypt(plaintext, out.toSend)) fail(code);
+      });
       break;
     case State::Idle:
     case State::Handshaking:
     case State::Renegotiating:
-      heldPlaintext_.append(plaintext);
+      guarded([&] { heldPlaintext_.append(plaintext); });
       break;
     case State::Closed:
     case State::Failed:
@@ -80,8 +95,12 @@ void TlsChannel::close(TlsOutput& out) {
 
 std::string TlsChannel::connectionInfo() const { return session_ ? session_->connectionInfo() : std::string(); }
 
+// Every step that takes input brings the end of it nearer; the others are
+// counted, so that no answer of the layer makes a call run forever.
 void TlsChannel::process(TlsOutput& out) {
+  int stepsWithoutInput = 0;
   for (;;) {
+    const std::size_t before = offset_;
     bool goOn = false;
     if (state_ == State::Handshaking || state_ == State::Renegotiating) {
       goOn = handshakeStep(out);
@@ -89,6 +108,8 @@ void TlsChannel::process(TlsOutput& out) {
       goOn = decryptStep(out);
     }
     if (!goOn) return;
+    stepsWithoutInput = offset_ == before ? stepsWithoutInput + 1 : 0;
+    if (stepsWithoutInput > kMaxStepsWithoutInput) return fail(kTlsStalled);
   }
 }
 

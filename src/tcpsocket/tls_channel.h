@@ -14,6 +14,9 @@ namespace tcp {
 inline constexpr TlsCode kTlsIncompleteMessage = 0x80090318;  // SEC_E_INCOMPLETE_MESSAGE
 inline constexpr TlsCode kTlsIllegalMessage = 0x80090326;     // SEC_E_ILLEGAL_MESSAGE
 inline constexpr TlsCode kTlsPackageNotFound = 0x80090305;    // SEC_E_SECPKG_NOT_FOUND
+inline constexpr TlsCode kTlsOutOfMemory = 0x8007000E;        // E_OUTOFMEMORY
+// The security layer kept answering without taking any of the input.
+inline constexpr TlsCode kTlsStalled = 0xA0100030;  // TCP_E_TLS_STALLED
 
 // The plug-in's own reasons for refusing a server certificate that the
 // platform's chain check may let through: in the leaf or a certificate that
@@ -74,10 +77,18 @@ class TlsChannel {
   // Received bytes not yet taken apart are bounded: no record or handshake
   // flight needs more.
   static constexpr std::size_t kMaxPendingBytes = 1 << 18;
+  // Steps in a row that take none of the input: a handshake or a
+  // renegotiation needs a few (an answer, then waiting); more means the
+  // layer goes round in circles, and the channel fails with kTlsStalled.
+  static constexpr int kMaxStepsWithoutInput = 8;
 
  private:
   // Runs steps while they make progress; each returns whether to go on.
   void process(TlsOutput& out);
+  // Runs work; memory running out in it fails the channel with
+  // kTlsOutOfMemory, and what out holds already stays for the caller.
+  template <typename Work>
+  void guarded(Work&& work);
   bool handshakeStep(TlsOutput& out);
   bool decryptStep(TlsOutput& out);
   void finishHandshake(TlsOutput& out);

@@ -1,5 +1,6 @@
 #include "textconv/utf8_codec.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -38,6 +39,15 @@ bool allAscii(std::u16string_view four) {
   std::uint64_t word;
   std::memcpy(&word, four.data(), sizeof word);
   return (word & 0xFF80FF80FF80FF80) == 0;
+}
+
+// How many bytes the sequence at index takes as DecodeUtf8 reads it, valid
+// or not: an invalid one fails the whole text wherever it is cut.
+std::size_t sequenceLength(std::string_view bytes, std::size_t index) {
+  const unsigned char lead = byteAt(bytes, index);
+  if (lead < 0x80) return 1;
+  if (fourByteCodePoint(bytes, index)) return 4;
+  return (lead & 0x20) == 0 ? 2 : 3;
 }
 
 }  // namespace
@@ -102,6 +112,13 @@ std::optional<std::u16string> DecodeUtf8(std::string_view bytes) {
   }
   units.resize(static_cast<std::size_t>(out - units.data()));
   return units;
+}
+
+std::size_t Utf8BlockEnd(std::string_view bytes, std::size_t size) {
+  if (bytes.size() <= size) return bytes.size();
+  std::size_t end = 0;
+  while (end < size) end += sequenceLength(bytes, end);
+  return std::min(end, bytes.size());
 }
 
 }  // namespace tcp

@@ -18,4 +18,9 @@ std::string EncodeUtf8(std::u16string_view units);
 // the form 10xxxxxx.
 std::optional<std::u16string> DecodeUtf8(std::string_view bytes);
 
+// Where the first sequence that ends at least size bytes in ends, as
+// DecodeUtf8 reads the sequences of bytes (at most the length of bytes):
+// DecodeUtf8 gives the same units for the pieces cut there as for the whole.
+std::size_t Utf8BlockEnd(std::string_view bytes, std::size_t size);
+
 }  // namespace tcp

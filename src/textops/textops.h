@@ -64,4 +64,16 @@ std::string Base64(std::string_view bytes);
 // 2^32 and read as signed 32-bit; no digit gives 0.
 std::int32_t HexValue(std::string_view text);
 
+// Storage a text may keep beyond its size; a string's storage never shrinks
+// by itself, so one large text would otherwise hold it for the library's life.
+inline constexpr std::size_t kSpareStorageLimit = 64 << 10;
+
+// Gives text storage of its own size when it holds more than twice its size
+// and more than kSpareStorageLimit; when none can be had, text keeps its own.
+void GiveBackSpareStorage(std::string& text) noexcept;
+
+// Gives text value's storage, whatever its size: a short value moved into a
+// string would otherwise be copied into the old storage, keeping it.
+inline void ReplaceText(std::string& text, std::string value) noexcept { text.swap(value); }
+
 }  // namespace tcp

@@ -56,6 +56,8 @@ class Win32CodePages final : public CodePages {
     return result;
   }
 
+  bool isLeadByte(unsigned char byte) override { return IsDBCSLeadByteEx(CP_THREAD_ACP, byte) != 0; }
+
   std::string lowerAnsi(std::string_view ansi) override {
     std::string result(ansi);
     byPieces(result, [](char* piece, DWORD length) { CharLowerBuffA(piece, length); });

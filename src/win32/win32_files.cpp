@@ -55,15 +55,29 @@ class Win32Files final : public FileSystem {
     return result;
   }
 
-  WriteResult writeFile(const std::string& path, std::string_view bytes) override {
+  WriteResult writeFile(const std::string& path, const Pieces& pieces) override {
     if (path.find('\0') != std::string::npos) return {0, codeOf(ERROR_INVALID_NAME)};
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return {0, fileErrorCode()};
-    const WriteResult result = writeAll(file, bytes);
+    WriteResult result;
+    for (std::string_view piece; result.error == 0 && !(piece = pieces()).empty();) {
+      const WriteResult written = writeAll(file, piece);
+      result.written += written.written;
+      result.error = written.error;
+    }
     SetEndOfFile(file);
     CloseHandle(file);
     return result;
+  }
+
+  std::uint32_t replaceFile(const std::string& from, const std::string& to) override {
+    if (from.find('\0') != std::string::npos || to.find('\0') != std::string::npos) return codeOf(ERROR_INVALID_NAME);
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : fileErrorCode();
+  }
+
+  void removeFile(const std::string& path) override {
+    if (path.find('\0') == std::string::npos) DeleteFileA(path.c_str());
   }
 };
 

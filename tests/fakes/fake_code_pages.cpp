@@ -1,5 +1,6 @@
 #include "fake_code_pages.h"
 
+#include <algorithm>
 #include <array>
 
 namespace tcp::fakes {
@@ -74,13 +75,28 @@ char16_t lowerUnit(char16_t unit) {
 }  // namespace
 
 std::u16string FakeCodePages::ansiToUtf16(std::string_view ansi) {
+  longestInput = std::max(longestInput, ansi.size());
   std::u16string units;
-  for (char byte : ansi) units += toUnit(kAnsi1251, byte);
+  for (std::size_t i = 0; i < ansi.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(ansi[i]);
+    if (!isLeadByte(byte)) {
+      units += toUnit(kAnsi1251, ansi[i]);
+    } else if (i + 1 == ansi.size()) {
+      units += u'\u30FB';
+    } else {
+      units += static_cast<char16_t>(0x4000 + ((byte - 0x80) << 8) + static_cast<unsigned char>(ansi[++i]));
+    }
+  }
   return units;
+}
+
+bool FakeCodePages::isLeadByte(unsigned char byte) {
+  return doubleByte && ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC));
 }
 
 std::string FakeCodePages::utf16ToAnsi(std::u16string_view units) {
   lastUnitsToAnsi = units;
+  longestInput = std::max(longestInput, units.size());
   std::string bytes;
   for (std::size_t i = 0; i < units.size(); ++i) {
     const bool pair = units[i] >= 0xD800 && units[i] <= 0xDBFF && i + 1 < units.size() &&

@@ -14,9 +14,16 @@ class FakeCodePages : public CodePages {
   std::string oemToAnsi(std::string_view oem) override;
   std::string ansiToOem(std::string_view ansi) override;
   std::string lowerAnsi(std::string_view ansi) override;
+  bool isLeadByte(unsigned char byte) override;
 
+  // Code page 932's lead bytes (0x81 to 0x9F, 0xE0 to 0xFC) open two-byte
+  // characters, each its own unit from 0x4000 on; a lead with nothing after
+  // it becomes U+30FB, as the platform makes of a character cut short.
+  bool doubleByte = false;
   // What the last utf16ToAnsi call was given.
   std::u16string lastUnitsToAnsi;
+  // The most bytes or units one ansiToUtf16 or utf16ToAnsi call was given.
+  std::size_t longestInput = 0;
 };
 
 }  // namespace tcp::fakes

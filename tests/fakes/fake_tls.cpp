@@ -74,8 +74,11 @@ class FakeTlsSession : public TlsSession {
 
   TlsCode encrypt(std::string_view plaintext, std::string& records) override {
     if (stage_ != Stage::Open) return kOutOfSequence;
-    for (std::size_t at = 0; at < plaintext.size(); at += system_.maxRecordPayload)
-      records += fakeRecord('D', plaintext.substr(at, system_.maxRecordPayload));
+    for (std::size_t at = 0; at < plaintext.size(); at += system_.maxRecordPayload) {
+      const std::string record = fakeRecord('D', plaintext.substr(at, system_.maxRecordPayload));
+      ++system_.recordsMade;
+      records += record;
+    }
     return 0;
   }
 

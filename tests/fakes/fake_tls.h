@@ -40,6 +40,8 @@ struct FakeTlsSystem : TlsSystem {
   std::size_t maxRecordPayload = 16384;
   int verifyCalls = 0;
   std::vector<bool> revocationAsked;  // one per verifyPeer() call
+  // Data records encrypted, each a step of the sequence the peer checks.
+  int recordsMade = 0;
   std::vector<std::string> serverNames;  // one per session opened
   std::vector<std::string> trustedRoots;
 };

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "fake_code_pages.h"
+#include "guard_page.h"
 #include "http/header_lines.h"
 
 namespace tcp {
@@ -24,7 +25,11 @@ TEST(SplitLines, CutsAtEveryCarriageReturn) {
       {"\r\n", {""}},
       {"\n\r\n", {"\n"}},
   };
-  for (const auto& [text, lines] : cases) EXPECT_EQ(SplitLines(text), lines) << text;
+  fakes::GuardPage guard(16);
+  for (const auto& [text, lines] : cases) {
+    EXPECT_EQ(SplitLines(text), lines) << text;
+    EXPECT_EQ(SplitLines(guard.place(text)), lines) << text << " before a guard page";
+  }
 }
 
 TEST(SplitLines, TakesNoMoreThanTheCapWhateverTheBlockHolds) {

@@ -1,6 +1,7 @@
 // Where a response ends, by the HTTP/1.1 message length rules, on a table of
 // raw responses each run whole, cut at every position, fed byte by byte, and
 // closed at every position.
+#include "guard_page.h"
 #include "http/response_framing.h"
 
 #include <gtest/gtest.h>
@@ -91,10 +92,12 @@ struct Seen {
 
 Seen seen(const ResponseFraming& framing) { return {framing.stage(), framing.status(), framing.bodyBytes()}; }
 
+// The bytes end right before a guard page: no reading past the cut.
 ResponseFraming fedAtOnce(const FramingCase& c, std::size_t cut) {
+  fakes::GuardPage guard(c.raw.size());
   ResponseFraming framing;
   framing.start(c.head);
-  framing.advance(std::string_view(c.raw).substr(0, cut));
+  framing.advance(guard.place(std::string_view(c.raw).substr(0, cut)));
   return framing;
 }
 

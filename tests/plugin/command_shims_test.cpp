@@ -12,6 +12,7 @@
 #include "fake_tls.h"
 #include "fake_window_system.h"
 #include "plugin/plugin_session.h"
+#include "textops/textops.h"
 #include "response_fixtures.h"
 
 extern "C" {
@@ -303,6 +304,23 @@ TEST_F(CommandShims, QueuedSavesSayHowTheyWent) {
   EXPECT_EQ(session.exchange.ExchangeValue, static_cast<std::int32_t>(0x80070003));
 }
 
+// After a large text, short texts and short results have storage of about
+// their own size, in the slot and in every kept text.
+TEST_F(CommandShims, ShortTextsAndResultsGiveBackTheStorageOfALargeOne) {
+  const std::string large(1 << 20, 'x');
+  SetFile(large.c_str());
+  for (int i = 0; i < 6; ++i) SetFile("y");
+  EXPECT_LE(session.exchange.ExchangeText.capacity(), kSpareStorageLimit);
+  for (std::size_t i = 0; i < TextHistory::kLength; ++i)
+    EXPECT_LE(session.exchange.FileHistory.entry(i)->capacity(), kSpareStorageLimit) << "entry " << i;
+  for (Command command : {gethtml0, recev, makechunkeds, parseotvet, getsize}) {
+    SetFile(large.c_str());
+    session.exchange.ExchangeText.reserve(4 << 20);
+    command();
+    EXPECT_LE(session.exchange.ExchangeText.capacity(), kSpareStorageLimit);
+  }
+}
+
 // Platform services that run out of memory on every call.
 struct ExhaustedCodePages : fakes::FakeCodePages {
   std::u16string ansiToUtf16(std::string_view) override { throw std::bad_alloc(); }
@@ -312,7 +330,7 @@ struct ExhaustedCodePages : fakes::FakeCodePages {
   std::string lowerAnsi(std::string_view) override { throw std::bad_alloc(); }
 };
 struct ExhaustedFiles : fakes::FakeFileSystem {
-  WriteResult writeFile(const std::string&, std::string_view) override { throw std::bad_alloc(); }
+  WriteResult writeFile(const std::string&, const Pieces&) override { throw std::bad_alloc(); }
 };
 
 TEST_F(CommandShims, ACommandThatCannotAllocateLeavesTheEmptyTextAndNothingEscapes) {

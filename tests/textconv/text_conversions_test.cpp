@@ -127,5 +127,47 @@ TEST_F(TextConversions, ALargeTextConvertsInBlocksAsItWouldInOnePiece) {
   EXPECT_EQ(run(AnsiFromUtf8, "\xD0" + utf8), "") << "and in the first";
 }
 
+std::string repeated(std::string_view piece, std::size_t times) {
+  std::string text;
+  for (std::size_t i = 0; i < times; ++i) text += piece;
+  return text;
+}
+
+// Texts with no byte below 0x40 are cut into bounded blocks all the same,
+// never inside a character: a two-byte one of code page 932 (whose trail
+// bytes may look like leads) or a sequence as the lenient decoder reads it.
+TEST_F(TextConversions, BlocksStayBoundedWhateverTheTextHolds) {
+  std::string pairs = "\xC6";
+  while (pairs.size() < 100000) pairs += "\x81\x81\x82\xA0\xC6";
+  struct Case {
+    const char* name;
+    std::string (*convert)(std::string_view, CodePages&);
+    std::string text;
+    bool doubleByte;
+  };
+  const Case cases[] = {
+      {"one ANSI byte repeated", Utf8FromAnsi, std::string(100000, '\xC6'), false},
+      {"932 pairs after one single byte", Utf8FromAnsi, pairs, true},
+      {"932 pairs alone", Utf8FromAnsi, pairs.substr(1), true},
+      {"continuation bytes opening two bytes", AnsiFromUtf8, std::string(100000, '\x80'), false},
+      {"continuation bytes opening three", AnsiFromUtf8, std::string(99999, '\xA0'), false},
+      {"two-byte sequences", AnsiFromUtf8, repeated("\xD0\x9F", 50000), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    codePages.doubleByte = c.doubleByte;
+    std::string whole;
+    if (c.convert == Utf8FromAnsi) {
+      whole = EncodeUtf8(codePages.ansiToUtf16(c.text));
+    } else if (const std::optional<std::u16string> units = DecodeUtf8(c.text)) {
+      whole = codePages.utf16ToAnsi(*units);
+    }
+    ASSERT_FALSE(whole.empty());
+    codePages.longestInput = 0;
+    EXPECT_EQ(run(c.convert, c.text), whole);
+    EXPECT_LE(codePages.longestInput, (8u << 10) + 3);
+  }
+}
+
 }  // namespace
 }  // namespace tcp

@@ -1,3 +1,4 @@
+#include "guard_page.h"
 #include "textops/marker_search.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +22,8 @@ TEST(FindIndex, AgreesWithTheDirectSearchOnRandomTexts) {
     for (char& c : text) c = "ab\0c"[random() % (2 + random() % 3)];
     return text;
   };
+  fakes::GuardPage textGuard(200);
+  fakes::GuardPage markerGuard(24);
   for (int round = 0; round < 20000; ++round) {
     const std::string text = randomText(200);
     std::string marker = randomText(24);
@@ -30,6 +33,8 @@ TEST(FindIndex, AgreesWithTheDirectSearchOnRandomTexts) {
     }
     if (marker.empty()) continue;
     ASSERT_EQ(FindIndex(text, marker), text.find(marker)) << text << " / " << marker;
+    ASSERT_EQ(FindIndex(textGuard.place(text), markerGuard.place(marker)), text.find(marker))
+        << text << " / " << marker << " before guard pages";
   }
 }
 

@@ -3,6 +3,7 @@
 // process, or the 32-bit user space), so the receive buffer must fail to
 // grow: the host stays alive, gets code 3, and after disconect a new exchange
 // works.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -10,6 +11,7 @@
 #include "exchange_fixture.h"
 
 using tcphost::closeGracefully;
+using tcphost::readBytes;
 using tcphost::readUntil;
 using tcphost::ScriptedServer;
 using tcphost::sendBytes;
@@ -67,6 +69,46 @@ TEST_F(ExchangeTest, AStreamPastTheAddressSpaceGivesCodeThreeAndTheHostGoesOn) {
   ASSERT_TRUE(waitFor(2));
   plugin.command("recev");
   EXPECT_EQ(plugin.getFile(), response);
+}
+
+// A large request to a reader that waits before it reads: what the socket
+// does not take waits in the queue, in the history's storage. It arrives
+// whole and the next request right behind it, or the connection ends with
+// code 3 and nothing after the cut; never a cut request glued to the next.
+TEST_F(ExchangeTest, ALargeRequestToASlowReaderArrivesWholeOrEndsItsConnection) {
+  EndOnUnhandledException();
+  constexpr std::size_t kBody = 100'000'000;
+  const std::string tail = "GET /-tail-of-next-request- HTTP/1.1\r\n\r\n";
+  const std::string request =
+      "POST /large HTTP/1.1\r\nContent-Length: " + std::to_string(kBody) + "\r\n\r\n" + std::string(kBody, 'x');
+  ScriptedServer server({tcphost::pause(1000), readBytes(request.size() + tail.size()), closeGracefully()}, 1,
+                        kStreamTimeoutMs);
+  connectTo(server.port());
+  ASSERT_TRUE(waitFor(1));
+  command("sendc", request);
+  command("sendc", tail);
+  ASSERT_TRUE(host.pumpUntil(
+      [&] {
+        const std::vector<std::int32_t> seen = codes();
+        return std::find(seen.begin(), seen.end(), 2) != seen.end() ||
+               std::find(seen.begin(), seen.end(), 3) != seen.end();
+      },
+      kStreamTimeoutMs));
+  plugin.command("disconect");
+  server.join();
+  const std::string& received = server.received();
+  const std::vector<std::int32_t> seen = codes();
+  if (std::find(seen.begin(), seen.end(), 3) == seen.end()) {
+    // Only the tail when the large text could not even be set.
+    EXPECT_TRUE(received == request + tail || received == tail)
+        << received.size() << " bytes: not the two requests whole and in order";
+  } else {
+    plugin.command("lasterror");
+    EXPECT_EQ(plugin.getFile(), "E_OUTOFMEMORY");
+    EXPECT_LE(received.size(), request.size());
+    EXPECT_EQ(received, request.substr(0, received.size())) << "a cut request, nothing after it";
+  }
+  std::printf("large request: %zu of %zu bytes arrived\n", received.size(), request.size() + tail.size());
 }
 
 }  // namespace
