@@ -128,9 +128,11 @@ class QuietPeer : public SocketSystem {
     closed.push_back(false);
     return {static_cast<SocketHandle>(streams.size() - 1), 0};
   }
+  SocketResult<SocketHandle> openStream6() override { return {kNoSocket, 10047}; }  // WSAEAFNOSUPPORT
   int selectEvents(SocketHandle, WindowHandle) override { return 0; }
   std::optional<std::uint32_t> parseAddress(const std::string&) override { return 0x0100007F; }
   int connect(SocketHandle, std::uint32_t, std::uint16_t) override { return kWouldBlock; }
+  int connect6(SocketHandle, const Ipv6Address&, std::uint16_t) override { return kInvalidArgument; }
   SocketResult<std::int32_t> send(SocketHandle socket, const char* bytes, std::int32_t count) override {
     const Paused paused;
     if (socket >= streams.size() || closed[socket]) return {-1, 10038};
@@ -155,6 +157,7 @@ class QuietPeer : public SocketSystem {
     return 0;
   }
   SocketResult<std::string> lookUpHost(const std::string&) override { return {{}, kHostNotFound}; }
+  int startLookup(const std::string&, std::uint32_t, LookupDone) override { return kHostNotFound; }
   WindowHandle createSocketWindow(SocketEventSink& s) override {
     sink = &s;
     return 0x700;
