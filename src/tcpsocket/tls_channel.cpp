@@ -114,6 +114,8 @@ void TlsChannel::process(TlsOutput& out) {
 }
 
 bool TlsChannel::handshakeStep(TlsOutput& out) {
+  const bool firstAnswer = std::exchange(renegotiationAsked_, false);
+  const bool withoutInput = pending().empty();
   TlsHandshakeStep step = session_->handshake(pending());
   out.toSend += step.toSend;
   consume(step.consumed);
@@ -122,6 +124,9 @@ bool TlsChannel::handshakeStep(TlsOutput& out) {
       // A step that neither consumed nor answered waits for more bytes.
       return (step.consumed > 0 || !step.toSend.empty()) && !pending().empty();
     case TlsHandshakeStep::Status::Incomplete:
+      // Asked for a new handshake with every byte taken, a layer that waits
+      // for more would wait for ever: the peer waits for our ClientHello.
+      if (firstAnswer && withoutInput && step.toSend.empty()) fail(kRenegotiationUnsupported);
       return false;
     case TlsHandshakeStep::Status::Done:
       finishHandshake(out);
@@ -167,6 +172,7 @@ bool TlsChannel::decryptStep(TlsOutput& out) {
       // The rest of the input goes to the handshake, even when it is empty:
       // the session may have something to answer already.
       state_ = State::Renegotiating;
+      renegotiationAsked_ = true;
       return true;
     case TlsDecryptStep::Status::Failed:
       fail(step.error ? step.error : kTlsIllegalMessage);

@@ -17,6 +17,9 @@ inline constexpr TlsCode kTlsPackageNotFound = 0x80090305;    // SEC_E_SECPKG_NO
 inline constexpr TlsCode kTlsOutOfMemory = 0x8007000E;        // E_OUTOFMEMORY
 // The security layer kept answering without taking any of the input.
 inline constexpr TlsCode kTlsStalled = 0xA0100030;  // TCP_E_TLS_STALLED
+// The peer asked for a new handshake and the security layer had nothing to
+// answer it with: the peer would wait for a ClientHello that never comes.
+inline constexpr TlsCode kRenegotiationUnsupported = 0xA0100031;  // TCP_E_RENEGOTIATION_UNSUPPORTED
 
 // The plug-in's own reasons for refusing a server certificate that the
 // platform's chain check may let through: in the leaf or a certificate that
@@ -108,6 +111,9 @@ class TlsChannel {
   std::string received_;
   std::size_t offset_ = 0;
   std::string heldPlaintext_;
+  // The peer's request for a new handshake came, and the layer has not yet
+  // been asked for its answer.
+  bool renegotiationAsked_ = false;
 };
 
 }  // namespace tcp

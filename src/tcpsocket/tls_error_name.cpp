@@ -119,6 +119,7 @@ constexpr CodeName kTlsCodeNames[] = {
     {0xA0100022, "TCP_E_NOT_FOR_SERVERS"},
     {0xA0100023, "TCP_E_ISSUER_NOT_CA"},
     {0xA0100030, "TCP_E_TLS_STALLED"},
+    {0xA0100031, "TCP_E_RENEGOTIATION_UNSUPPORTED"},
 };
 
 }  // namespace

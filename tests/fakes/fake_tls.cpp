@@ -37,8 +37,11 @@ class FakeTlsSession : public TlsSession {
 
   TlsHandshakeStep handshake(std::span<char> input) override {
     switch (stage_) {
-      case Stage::Start:
       case Stage::Renegotiating:
+        if (!system_.answersRenegotiation) return {TlsHandshakeStep::Status::Incomplete, "", 0, 0};
+        stage_ = Stage::AwaitHello;
+        return {TlsHandshakeStep::Status::Continue, fakeRecord('H', "hello " + serverName_), 0, 0};
+      case Stage::Start:
         stage_ = Stage::AwaitHello;
         return {TlsHandshakeStep::Status::Continue, fakeRecord('H', "hello " + serverName_), 0, 0};
       case Stage::AwaitHello:

@@ -39,6 +39,9 @@ struct FakeTlsSystem : TlsSystem {
   TlsCode peerVerdict = 0;   // what verifyPeer() says about the peer
   std::size_t maxRecordPayload = 16384;
   int verifyCalls = 0;
+  // false: a request for a new handshake is answered with nothing, as a layer
+  // that cannot renegotiate does (Wine's waits for more input).
+  bool answersRenegotiation = true;
   std::vector<bool> revocationAsked;  // one per verifyPeer() call
   // Data records encrypted, each a step of the sequence the peer checks.
   int recordsMade = 0;

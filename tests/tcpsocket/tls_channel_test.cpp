@@ -201,6 +201,26 @@ TEST(TlsChannel, PlaintextSentDuringRenegotiationWaitsForItsEnd) {
   EXPECT_EQ(c.sent().back(), (FakeRecord{'D', "more"}));
 }
 
+// A layer with no answer to the peer's request would leave both sides
+// waiting, the host's text held for ever: the channel ends with its reason,
+// keeping what was decrypted before it.
+TEST(TlsChannel, ARenegotiationTheLayerCannotAnswerEndsTheChannel) {
+  for (const bool splitBefore : {false, true}) {
+    SCOPED_TRACE(splitBefore ? "the request in a read of its own" : "the request behind data");
+    OpenChannel c;
+    c.system.answersRenegotiation = false;
+    c.handshake();
+    c.channel.send("sent while open", c.out);
+    if (splitBefore) c.channel.receive(dataRecord("one"), c.out);
+    c.channel.receive((splitBefore ? "" : dataRecord("one")) + fakeRecord('R', "renegotiate"), c.out);
+    EXPECT_EQ(c.channel.state(), State::Failed);
+    EXPECT_EQ(c.channel.error(), tcp::kRenegotiationUnsupported);
+    EXPECT_EQ(c.out.plaintext, "one");
+    c.channel.send("after", c.out);
+    EXPECT_EQ(c.sent().back(), (FakeRecord{'D', "sent while open"})) << "nothing more goes out";
+  }
+}
+
 TEST(TlsChannel, LongPlaintextIsSplitIntoRecordsOfTheSessionsSize) {
   OpenChannel c;
   c.system.maxRecordPayload = 4;
