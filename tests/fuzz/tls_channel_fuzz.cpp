@@ -87,7 +87,7 @@ class ScriptedSession : public tcp::TlsSession {
   }
 
   std::string closeNotify() override { return script_.ConsumeRandomLengthString(8); }
-  tcp::TlsCode verifyPeer() override { return script_.ConsumeBool() ? 0 : 0x800B0109; }
+  tcp::TlsCode verifyPeer(bool) override { return script_.ConsumeBool() ? 0 : 0x800B0109; }
   std::string connectionInfo() override { return "scripted"; }
 
  private:
