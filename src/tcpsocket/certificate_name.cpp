@@ -67,7 +67,7 @@ bool dnsNameMatches(std::string_view serverName, std::string_view presented) {
 
 bool isValidDnsReference(std::string_view name) {
   if (!isDnsText(name) || name.find('*') != std::string_view::npos) return false;
-  return name.front() != '.' && name.find("..") == std::string_view::npos;
+  return name.front() != '.' && name.back() != '.' && name.find("..") == std::string_view::npos;
 }
 
 bool anyDnsNameMatches(std::string_view serverName, const std::vector<std::string>& presented) {

@@ -35,6 +35,7 @@ TEST(CertificateName, FollowsTheRulesForEachKindOfName) {
       {"case is ASCII only", "\xc9xample.com", dns({"\xe9xample.com"}), false},
       {"an empty server name", "", dns({""}), false},
       {"an empty label in the server name", "a..example.com", dns({"a..example.com"}), false},
+      {"an empty last label under the trailing dot", "example.com..", dns({"example.com.."}), false},
       {"a wildcard for one label", "www.example.com", dns({"*.example.com"}), true},
       {"a wildcard ignores case", "WWW.EXAMPLE.com", dns({"*.Example.Com"}), true},
       {"a wildcard is not two labels deep", "a.b.example.com", dns({"*.example.com"}), false},
