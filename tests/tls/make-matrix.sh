@@ -80,7 +80,7 @@ subjectAltName = DNS:localhost
 authorityInfoAccess = caIssuers;URI:$http/intermediate-$run.cer
 CNF
 
-# key NAME SPEC: DIR/keys/NAME.key, made once. SPEC: rsa:BITS or ec:CURVE.
+# key NAME KIND: DIR/keys/NAME.key, made once. KIND: rsa:BITS or ec:CURVE.
 # The largest keys come ready-made from matrix-keys/: making an 8192-bit key
 # takes from seconds to minutes, which a loaded machine must not wait for.
 key() {
@@ -97,12 +97,12 @@ key() {
   mv "$file.new" "$file"
 }
 
-# issue NAME SUBJECT ISSUER KEY_SPEC DIGEST START END SECTIONS...: a
+# issue NAME SUBJECT ISSUER KEY_KIND DIGEST START END SECTIONS...: a
 # certificate signed by ISSUER ("self" for a self-signed one).
 issue() {
-  local name=$1 subject=$2 issuer=$3 spec=$4 digest=$5 start=$6 end=$7
+  local name=$1 subject=$2 issuer=$3 kind=$4 digest=$5 start=$6 end=$7
   shift 7
-  key "$name" "$spec"
+  key "$name" "$kind"
   local sections=$work/$name.ext
   : >"$sections.cnf"
   echo "[x]" >"$sections.cnf"
@@ -124,11 +124,11 @@ issue stranger "/CN=tcp.dll matrix stranger $run" self rsa:2048 sha256 $from $un
 issue noca "/CN=issuer.matrix.test $run" intermediate rsa:2048 sha256 $from $until noca_ext
 issue p224_ca "/CN=tcp.dll matrix P-224 CA $run" intermediate ec:P-224 sha256 $from $until ca_ext
 
-# leaf NAME ISSUER KEY_SPEC DIGEST START END SUBJECT SECTIONS...
+# leaf NAME ISSUER KEY_KIND DIGEST START END SUBJECT SECTIONS...
 leaf() {
-  local name=$1 issuer=$2 spec=$3 digest=$4 start=$5 end=$6 subject=$7
+  local name=$1 issuer=$2 kind=$3 digest=$4 start=$5 end=$6 subject=$7
   shift 7
-  issue "$name" "$subject" "$issuer" "$spec" "$digest" "$start" "$end" leaf "$@"
+  issue "$name" "$subject" "$issuer" "$kind" "$digest" "$start" "$end" leaf "$@"
   cat "$out/$name.crt" >"$out/$name.pem"
   [ "$name" = incomplete ] || [ "$issuer" = self ] || cat "$out/$issuer.crt" >>"$out/$name.pem"
   case $issuer in noca | p224_ca) cat "$out/intermediate.crt" >>"$out/$name.pem" ;; esac
