@@ -11,6 +11,8 @@ Listeners:
   tls13       the good certificate, TLS 1.3 only
   plain       plain HTTP: answers whatever arrives with a 400 response
   silent      accepts and never answers
+  clientauth  the good certificate, and a client certificate from the test
+              client CA required; GET /whoami answers the client's name
 
 With --matrix, the certificate matrix too (tests/tls/make-matrix.sh makes it
 in OUT/matrix; its root goes to OUT/tls-matrix-root.pem): one listener
@@ -20,7 +22,7 @@ the intermediate's CRL and certificate named in the matrix's certificates.
 The TLS listeners serve GET /page (a small page), GET /big (a 16 MiB body:
 the 251-byte block ((i * 7 + 3) mod 256) repeated) and GET /sni (the server
 name the client indicated, "none" without one), then send close_notify and
-close.
+close. The client certificate's PKCS#12 file goes to OUT/tls-client.p12.
 """
 import argparse
 import functools
@@ -67,6 +69,9 @@ def serve_tls(conn, context, bodies):
         path = request.split(b" ")[1] if request.count(b" ") >= 2 else b""
         if path == b"/sni":
             bodies = {**bodies, path: (getattr(tls, "indicated", None) or "none").encode()}
+        if path == b"/whoami":
+            subject = dict(field[0] for field in (tls.getpeercert() or {}).get("subject", ()))
+            bodies = {**bodies, path: subject.get("commonName", "nobody").encode()}
         tls.sendall(response(bodies.get(path, b"")) if path in bodies else
                     b"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n")
         tls.unwrap().close()
@@ -105,6 +110,13 @@ def tls_context(certs, name, tls13_only=False):
     context.set_ciphers("DEFAULT:@SECLEVEL=0")
     context.sni_callback = remember_indication
     context.load_cert_chain(os.path.join(certs, name + ".pem"), os.path.join(certs, name + ".key"))
+    return context
+
+
+def client_auth_context(certs):
+    context = tls_context(certs, "localhost")
+    context.verify_mode = ssl.CERT_REQUIRED
+    context.load_verify_locations(os.path.join(certs, "client-ca.pem"))
     return context
 
 
@@ -159,6 +171,7 @@ def main():
         "expired": tls_context(args.certs, "expired"),
         "selfsigned": tls_context(args.certs, "selfsigned"),
         "tls13": tls_context(args.certs, "localhost", tls13_only=True),
+        "clientauth": client_auth_context(args.certs),
     }
     matrix_port = None
     if args.matrix:
@@ -171,6 +184,7 @@ def main():
     ports["silent"] = listen(serve_silent)
 
     shutil.copyfile(os.path.join(args.certs, "ca.pem"), os.path.join(args.out, "tls-test-ca.pem"))
+    shutil.copyfile(os.path.join(args.certs, "client.p12"), os.path.join(args.out, "tls-client.p12"))
     ports_file = os.path.join(args.out, "tls-server.ports")
     with open(ports_file + ".new", "w") as out:
         out.writelines("%s %d\n" % item for item in ports.items())
