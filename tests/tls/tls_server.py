@@ -15,7 +15,8 @@ Listeners:
               client CA required; GET /whoami answers the client's name
 
 With --matrix, the certificate matrix too (tests/tls/make-matrix.sh makes it
-in OUT/matrix; its root goes to OUT/tls-matrix-root.pem): one listener
+in OUT/matrix, or --matrix-made names one made for --matrix-port, where a
+machine without OpenSSL serves it; its root goes to OUT/tls-matrix-root.pem): one listener
 "matrix-NAME" per case, and a plain HTTP listener "matrix-http" that serves
 the intermediate's CRL and certificate named in the matrix's certificates.
 
@@ -128,16 +129,18 @@ def free_port():
     return port
 
 
-def matrix_listeners(out):
-    """Makes the matrix and its HTTP listener; the TLS contexts by name."""
-    directory = os.path.join(out, "matrix")
+def matrix_listeners(out, made=None, http_port=0):
+    """Makes the matrix (or takes one made already in MADE for HTTP_PORT) and
+    its HTTP listener; the TLS contexts by name."""
+    directory = made or os.path.join(out, "matrix")
     os.makedirs(os.path.join(directory, "http"), exist_ok=True)
     handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=os.path.join(directory, "http"))
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", http_port), handler)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     port = server.server_address[1]
-    script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "make-matrix.sh")
-    subprocess.run([script, directory, str(port), str(free_port())], check=True)
+    if not made:
+        script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "make-matrix.sh")
+        subprocess.run([script, directory, str(port), str(free_port())], check=True)
     shutil.copyfile(os.path.join(directory, "root.pem"), os.path.join(out, "tls-matrix-root.pem"))
     names = sorted(f[:-4] for f in os.listdir(directory) if f.endswith(".key"))
     return port, {"matrix-" + name: tls_context(directory, name) for name in names}
@@ -163,6 +166,8 @@ def main():
     parser.add_argument("out")
     parser.add_argument("--lifetime", type=float, default=600)
     parser.add_argument("--matrix", action="store_true")
+    parser.add_argument("--matrix-made", help="a matrix make-matrix.sh made for --matrix-port")
+    parser.add_argument("--matrix-port", type=int, default=0)
     args = parser.parse_args()
 
     bodies = {b"/page": PAGE, b"/big": big_body()}
@@ -174,8 +179,8 @@ def main():
         "clientauth": client_auth_context(args.certs),
     }
     matrix_port = None
-    if args.matrix:
-        matrix_port, matrix = matrix_listeners(args.out)
+    if args.matrix or args.matrix_made:
+        matrix_port, matrix = matrix_listeners(args.out, args.matrix_made, args.matrix_port)
         handlers.update(matrix)
     ports = {name: listen(lambda conn, c=context: serve_tls(conn, c, bodies)) for name, context in handlers.items()}
     if matrix_port:
