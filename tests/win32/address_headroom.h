@@ -3,27 +3,25 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 namespace tcptest {
 
 // Address space held back so that only about `headroom` bytes of it stay
-// free under the limit the program runs with (a limit around Wine, or the
-// 32-bit user space). What a process takes at start varies from run to run;
-// the room a command finds is set here, just before it runs. Without a
-// limit in reach the ballast holds nothing and free() says so. A 32-bit
-// process gets none either: the blocks given back there need not lie side
-// by side, and a large block needs them so; its room is the machine's own.
+// free under the limit the program runs with (a limit around Wine). What a
+// process takes at start varies from run to run; the room a command finds is
+// set here, just before it runs. Without a limit in reach the ballast holds
+// nothing. A 32-bit process holds none either: the blocks given back there
+// need not lie side by side, and a large block needs them so; its room is
+// the user space's own.
 class AddressBallast {
  public:
   static constexpr std::size_t kBlock = std::size_t{1} << 20;
   static constexpr std::size_t kMostBlocks = 6 << 10;
 
   explicit AddressBallast(std::size_t headroom) {
-    if (sizeof(void*) < 8) {
-      free_ = kMostBlocks * kBlock;
-      return;
-    }
+    if (sizeof(void*) < 8) return;
     blocks_.reserve(kMostBlocks);
     while (blocks_.size() < kMostBlocks) {
       void* block = VirtualAlloc(nullptr, kBlock, MEM_RESERVE, PAGE_NOACCESS);
@@ -31,7 +29,7 @@ class AddressBallast {
       blocks_.push_back(block);
     }
     if (blocks_.size() == kMostBlocks) headroom = kMostBlocks * kBlock;
-    free_ = 0;
+    limited_ = blocks_.size() < kMostBlocks;
     while (!blocks_.empty() && free_ < headroom) {
       VirtualFree(blocks_.back(), 0, MEM_RELEASE);
       blocks_.pop_back();
@@ -44,13 +42,15 @@ class AddressBallast {
   AddressBallast(const AddressBallast&) = delete;
   AddressBallast& operator=(const AddressBallast&) = delete;
 
-  // The address space left free when the ballast was laid.
-  std::size_t free() const { return free_; }
-  bool limited() const { return free_ < kMostBlocks * kBlock; }
+  // The room left, as the tests print it.
+  std::string room() const {
+    return limited_ ? std::to_string(free_ >> 20) + " MiB left free" : "no room held back";
+  }
 
  private:
   std::vector<void*> blocks_;
   std::size_t free_ = 0;
+  bool limited_ = false;
 };
 
 }  // namespace tcptest
