@@ -213,7 +213,8 @@ TEST_F(QueuedExchangeTest, SavebinOfALargeChunkedBodyWithLittleRoomWritesItWhole
   std::printf("savebin of a 200 MiB chunked body: value %d\n", plugin.getData());
   EXPECT_EQ(plugin.getData(), static_cast<std::int32_t>(kChunks * kBlock));
   EXPECT_TRUE(fileIsBlocksOf(path, 'b', kChunks)) << "the earlier file's content stayed, or a part of the body";
-  EXPECT_EQ(GetFileAttributesA("large-chunked.bin.part"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetFileAttributesA((std::string(path) + ".part").c_str()), INVALID_FILE_ATTRIBUTES)
+      << "a save left beside the file";
   DeleteFileA(path);
 }
 
