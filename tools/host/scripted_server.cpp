@@ -19,6 +19,9 @@ ServerStep dripBytes(std::string bytes, std::size_t milliseconds) {
 ServerStep streamRepeated(std::string block, std::size_t times) {
   return {ServerStep::Kind::Stream, std::move(block), 0, times};
 }
+ServerStep passBytes(std::size_t count, std::function<void(std::string_view)> sink) {
+  return {ServerStep::Kind::Pass, {}, count, 0, std::move(sink)};
+}
 
 namespace {
 
@@ -68,6 +71,23 @@ bool sendAll(SOCKET socket, const std::string& bytes) {
     const int result = send(socket, bytes.data() + sent, piece, 0);
     if (result <= 0) return false;
     sent += static_cast<std::size_t>(result);
+  }
+  return true;
+}
+
+// What an earlier step read beyond its own part is passed on first.
+bool passOn(SOCKET socket, std::string& pending, const ServerStep& step) {
+  std::size_t left = step.count;
+  const std::size_t early = std::min(left, pending.size());
+  if (early > 0) step.sink(std::string_view(pending).substr(0, early));
+  pending.erase(0, early);
+  left -= early;
+  char buffer[65536];
+  while (left > 0) {
+    const int count = recv(socket, buffer, static_cast<int>(std::min(left, sizeof buffer)), 0);
+    if (count <= 0) return false;
+    step.sink(std::string_view(buffer, static_cast<std::size_t>(count)));
+    left -= static_cast<std::size_t>(count);
   }
   return true;
 }
@@ -146,6 +166,9 @@ void ScriptedServer::serve(std::uintptr_t handle) {
       case ServerStep::Kind::ReadBytes:
         while (open && pending.size() < step.count) open = readMore();
         if (open) pending.erase(0, step.count);
+        break;
+      case ServerStep::Kind::Pass:
+        open = passOn(connection, pending, step);
         break;
       case ServerStep::Kind::Close:
         shutdown(connection, SD_SEND);

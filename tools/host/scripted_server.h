@@ -2,7 +2,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -10,11 +12,12 @@ namespace tcphost {
 
 // One step of what a test server does with a connection.
 struct ServerStep {
-  enum class Kind { Send, Pause, ReadUntil, ReadBytes, Close, Reset, Drip, Stream };
+  enum class Kind { Send, Pause, ReadUntil, ReadBytes, Close, Reset, Drip, Stream, Pass };
   Kind kind;
   std::string bytes;       // Send: what to send; ReadUntil: the marker
-  std::size_t count = 0;   // ReadBytes: how many; Pause: milliseconds
+  std::size_t count = 0;   // ReadBytes, Pass: how many; Pause: milliseconds
   std::size_t times = 0;   // Drip: milliseconds between bytes; Stream: repetitions
+  std::function<void(std::string_view)> sink = {};  // Pass: takes the bytes read
 };
 
 ServerStep sendBytes(std::string bytes);
@@ -28,6 +31,9 @@ ServerStep dripBytes(std::string bytes, std::size_t milliseconds);
 // Sends block the given number of times without holding more than one copy,
 // ending the step early when the peer no longer takes data.
 ServerStep streamRepeated(std::string block, std::size_t times);
+// Reads up to count bytes (fewer when the peer closes first) and hands them to
+// sink as they arrive, keeping none: for requests too large to hold twice.
+ServerStep passBytes(std::size_t count, std::function<void(std::string_view)> sink);
 
 // Where a scripted server listens.
 enum class Loopback { Ipv4, Ipv6 };
