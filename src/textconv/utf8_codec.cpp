@@ -114,6 +114,51 @@ std::optional<std::u16string> DecodeUtf8(std::string_view bytes) {
   return units;
 }
 
+BytesDecoded DecodeUtf8ToBytes(std::string_view bytes, const std::array<char, 0x10000>& toByte, char* const out,
+                               std::size_t& written) {
+  char* at = out;
+  std::size_t i = 0;
+  BytesDecoded outcome = BytesDecoded::decoded;
+  while (i < bytes.size()) {
+    if (bytes.size() - i >= 8 && allAscii(bytes.substr(i, 8))) {
+      std::memcpy(at, bytes.data() + i, 8);
+      at += 8;
+      i += 8;
+      continue;
+    }
+    const unsigned char lead = byteAt(bytes, i);
+    char32_t unit;
+    if (lead < 0x80) {
+      unit = lead;
+      i += 1;
+    } else if (fourByteCodePoint(bytes, i)) {
+      outcome = BytesDecoded::surrogate;
+      break;
+    } else if ((lead & 0x20) == 0) {
+      if (i + 1 >= bytes.size() || !isContinuation(byteAt(bytes, i + 1))) {
+        outcome = BytesDecoded::invalid;
+        break;
+      }
+      unit = ((lead & 0x1F) << 6) | (byteAt(bytes, i + 1) & 0x3F);
+      i += 2;
+    } else {
+      if (i + 2 >= bytes.size() || !isContinuation(byteAt(bytes, i + 1)) || !isContinuation(byteAt(bytes, i + 2))) {
+        outcome = BytesDecoded::invalid;
+        break;
+      }
+      unit = ((lead & 0x0F) << 12) | ((byteAt(bytes, i + 1) & 0x3F) << 6) | (byteAt(bytes, i + 2) & 0x3F);
+      i += 3;
+    }
+    if (unit >= 0xD800 && unit < 0xE000) {
+      outcome = BytesDecoded::surrogate;
+      break;
+    }
+    *at++ = toByte[unit];
+  }
+  written = static_cast<std::size_t>(at - out);
+  return outcome;
+}
+
 std::size_t Utf8BlockEnd(std::string_view bytes, std::size_t size) {
   if (bytes.size() <= size) return bytes.size();
   std::size_t end = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,15 @@ std::string EncodeUtf8(std::u16string_view units);
 // pair. Empty when a sequence is cut short or a continuation byte is not of
 // the form 10xxxxxx.
 std::optional<std::u16string> DecodeUtf8(std::string_view bytes);
+
+// What DecodeUtf8ToBytes made of a text.
+enum class BytesDecoded { decoded, invalid, surrogate };
+
+// Decodes as DecodeUtf8 does and writes each unit's byte in toByte at out,
+// which has room for bytes.size(); written counts the bytes. Stops at the
+// first unit that is a surrogate, whose byte depends on its neighbours.
+BytesDecoded DecodeUtf8ToBytes(std::string_view bytes, const std::array<char, 0x10000>& toByte, char* out,
+                               std::size_t& written);
 
 // Where the first sequence that ends at least size bytes in ends, as
 // DecodeUtf8 reads the sequences of bytes (at most the length of bytes):
