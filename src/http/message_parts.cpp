@@ -83,6 +83,26 @@ std::string_view PayloadPieces::next() {
   return std::exchange(body_, std::string_view());
 }
 
+// Pieces are below kPayloadBlock while gathered, so the storage never grows
+// beyond what the constructor reserves, and next() never allocates.
+PayloadBlocks::PayloadBlocks(std::string_view response) : pieces_(response) { gathered_.reserve(2 * kPayloadBlock); }
+
+std::string_view PayloadBlocks::next() {
+  if (!waiting_.empty()) return std::exchange(waiting_, std::string_view());
+  gathered_.clear();
+  while (gathered_.size() < kPayloadBlock) {
+    const std::string_view piece = pieces_.next();
+    if (piece.empty()) break;
+    if (piece.size() >= kPayloadBlock) {
+      if (gathered_.empty()) return piece;
+      waiting_ = piece;
+      break;
+    }
+    gathered_ += piece;
+  }
+  return gathered_;
+}
+
 void MessagePayload(std::string_view response, std::string& payload) {
   const std::string_view body = PayloadOf(response, payload);
   if (body.data() != payload.data()) payload.assign(body);
