@@ -114,13 +114,14 @@ std::optional<std::u16string> DecodeUtf8(std::string_view bytes) {
   return units;
 }
 
-BytesDecoded DecodeUtf8ToBytes(std::string_view bytes, const std::array<char, 0x10000>& toByte, char* const out,
-                               std::size_t& written) {
+BytesDecoded DecodeUtf8ToBytes(std::string_view bytes, std::size_t limit, const std::array<char, 0x10000>& toByte,
+                               char* const out, std::size_t& consumed, std::size_t& written) {
   char* at = out;
   std::size_t i = 0;
   BytesDecoded outcome = BytesDecoded::decoded;
-  while (i < bytes.size()) {
-    if (bytes.size() - i >= 8 && allAscii(bytes.substr(i, 8))) {
+  const std::size_t end = std::min(limit, bytes.size());
+  while (i < end) {
+    if (end - i >= 8 && allAscii(bytes.substr(i, 8))) {
       std::memcpy(at, bytes.data() + i, 8);
       at += 8;
       i += 8;
@@ -155,6 +156,7 @@ BytesDecoded DecodeUtf8ToBytes(std::string_view bytes, const std::array<char, 0x
     }
     *at++ = toByte[unit];
   }
+  consumed = i;
   written = static_cast<std::size_t>(at - out);
   return outcome;
 }

@@ -22,11 +22,13 @@ std::optional<std::u16string> DecodeUtf8(std::string_view bytes);
 // What DecodeUtf8ToBytes made of a text.
 enum class BytesDecoded { decoded, invalid, surrogate };
 
-// Decodes as DecodeUtf8 does and writes each unit's byte in toByte at out,
-// which has room for bytes.size(); written counts the bytes. Stops at the
-// first unit that is a surrogate, whose byte depends on its neighbours.
-BytesDecoded DecodeUtf8ToBytes(std::string_view bytes, const std::array<char, 0x10000>& toByte, char* out,
-                               std::size_t& written);
+// Decodes as DecodeUtf8 does the sequences of bytes up to the first that ends
+// at least limit bytes in (where Utf8BlockEnd cuts), and writes each unit's
+// byte in toByte at out, which has room for that many bytes; consumed and
+// written count the bytes read and written. Stops at the first unit that is
+// a surrogate, whose byte depends on its neighbours.
+BytesDecoded DecodeUtf8ToBytes(std::string_view bytes, std::size_t limit, const std::array<char, 0x10000>& toByte,
+                               char* out, std::size_t& consumed, std::size_t& written);
 
 // Where the first sequence that ends at least size bytes in ends, as
 // DecodeUtf8 reads the sequences of bytes (at most the length of bytes):

@@ -212,7 +212,14 @@ TEST(SingleByteTables, ConvertAsTheUnitsDo) {
       utf8Texts.push_back(utf8);
       utf8Texts.push_back(utf8.substr(0, utf8.size() - std::min<std::size_t>(utf8.size(), random() % 3)));
     }
-    for (const std::string& ansi : ansiTexts) ASSERT_EQ(Utf8FromAnsi(ansi, tables), Utf8FromAnsi(ansi, units));
+    for (const std::string& ansi : ansiTexts) {
+      const std::string expected = Utf8FromAnsi(ansi, units);
+      ASSERT_EQ(Utf8FromAnsi(ansi, tables), expected);
+      std::string slot = ansi;  // with room for the result: converted where it lies
+      slot.reserve(3 * ansi.size());
+      ConvertToUtf8(slot, tables);
+      ASSERT_EQ(slot, expected);
+    }
     for (const std::string& utf8 : utf8Texts) ASSERT_EQ(AnsiFromUtf8(utf8, tables), AnsiFromUtf8(utf8, units));
   }
 }

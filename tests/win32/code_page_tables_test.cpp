@@ -67,7 +67,14 @@ TEST(CodePageTables, ConvertAsTheUnitsDoOnTheSystemsCodePages) {
       ansiTexts.push_back(ansi);
       utf8Texts.push_back(randomUtf8(random, random() % 20000));
     }
-    for (const std::string& ansi : ansiTexts) ASSERT_EQ(Utf8FromAnsi(ansi, *tables), Utf8FromAnsi(ansi, units));
+    for (const std::string& ansi : ansiTexts) {
+      const std::string expected = Utf8FromAnsi(ansi, units);
+      ASSERT_EQ(Utf8FromAnsi(ansi, *tables), expected);
+      std::string slot = ansi;  // with room for the result: converted where it lies
+      slot.reserve(3 * ansi.size());
+      ConvertToUtf8(slot, *tables);
+      ASSERT_EQ(slot, expected);
+    }
     for (const std::string& utf8 : utf8Texts) ASSERT_EQ(AnsiFromUtf8(utf8, *tables), AnsiFromUtf8(utf8, units));
   }
 }
