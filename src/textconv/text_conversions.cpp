@@ -32,16 +32,13 @@ bool eightAscii(const char* at) {
   return (word & 0x8080808080808080) == 0;
 }
 
-std::size_t utf8Size(std::string_view ansi, const SingleByteCodePage& page) {
-  std::size_t size = 0;
-  for (std::size_t i = 0; i < ansi.size();) {
-    if (ansi.size() - i >= 8 && eightAscii(ansi.data() + i)) {
-      size += 8;
-      i += 8;
-    } else {
-      size += static_cast<std::size_t>(page.utf8[static_cast<unsigned char>(ansi[i++])][0]);
-    }
-  }
+// How many bytes the UTF-8 form takes beyond one per byte, a word at a time.
+std::size_t utf8Extra(std::string_view ansi, const std::array<unsigned char, 256>& extra) {
+  std::size_t size = 0, i = 0;
+  for (; ansi.size() - i >= 8; i += 8)
+    if (!eightAscii(ansi.data() + i))
+      for (std::size_t j = 0; j < 8; ++j) size += extra[static_cast<unsigned char>(ansi[i + j])];
+  for (; i < ansi.size(); ++i) size += extra[static_cast<unsigned char>(ansi[i])];
   return size;
 }
 
@@ -64,25 +61,46 @@ std::string utf8ByTable(std::string_view ansi, std::size_t size, const SingleByt
   return utf8;
 }
 
+// The character of the byte before read, written before write.
+void writeBefore(char* bytes, std::size_t& read, std::size_t& write, const SingleByteCodePage& page) {
+  const std::array<char, 4>& character = page.utf8[static_cast<unsigned char>(bytes[--read])];
+  write -= static_cast<std::size_t>(character[0]);
+  for (int j = 0; j < character[0]; ++j) bytes[write + j] = character[j + 1];
+}
+
 // In text's own storage, back to front: a byte never takes less room than
-// itself, so the writes stay behind the reads.
+// itself, so the writes stay behind the reads. While they are well behind,
+// each character goes as one word of four bytes that ends where it ends
+// (the bytes before it are written again later).
 void utf8InPlace(std::string& text, std::size_t size, const SingleByteCodePage& page) {
+  std::array<std::uint32_t, 256> ending{};
+  for (std::size_t byte = 0; byte < 256; ++byte)
+    for (int j = 0; j < page.utf8[byte][0]; ++j)
+      ending[byte] |= std::uint32_t{static_cast<unsigned char>(page.utf8[byte][j + 1])} << (8 * (4 - page.utf8[byte][0] + j));
   std::size_t read = text.size(), write = size;
   text.resize(size);
   char* const bytes = text.data();
-  while (read > 0) {
-    if (read >= 8 && eightAscii(bytes + read - 8)) {
-      std::uint64_t word;
-      std::memcpy(&word, bytes + read - 8, sizeof word);
+  constexpr std::size_t kWellBehind = 24;  // more than a word's eight bytes can take beyond themselves, plus three
+  while (read >= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes + read - 8, sizeof word);
+    if ((word & 0x8080808080808080) == 0) {
       read -= 8;
       write -= 8;
       std::memcpy(bytes + write, &word, sizeof word);
       continue;
     }
-    const std::array<char, 4>& character = page.utf8[static_cast<unsigned char>(bytes[--read])];
-    write -= static_cast<std::size_t>(character[0]);
-    for (int j = 0; j < character[0]; ++j) bytes[write + j] = character[j + 1];
+    if (write - read < kWellBehind) {
+      for (std::size_t j = 0; j < 8; ++j) writeBefore(bytes, read, write, page);
+      continue;
+    }
+    for (std::size_t j = 0; j < 8; ++j) {
+      const unsigned char byte = static_cast<unsigned char>(bytes[--read]);
+      std::memcpy(bytes + write - 4, &ending[byte], 4);
+      write -= static_cast<std::size_t>(page.utf8[byte][0]);
+    }
   }
+  while (read > 0) writeBefore(bytes, read, write, page);
 }
 
 void utf8ByUnits(std::string& text, CodePages& codePages) {
@@ -132,32 +150,30 @@ void ansiByUnits(std::string& text, CodePages& codePages) {
   text = std::move(ansi);
 }
 
-// Block by block in text's own storage: each block is decoded into a buffer
-// of its own first, so that a block holding a surrogate is still whole for
-// the units' path (a surrogate pair can become one byte, and where a pair is
-// cut depends on the blocks). No unit takes more than one byte, so the writes
-// stay behind the reads.
+// Block by block in text's own storage; no unit takes more than one byte,
+// so the writes stay behind the reads. A surrogate pair can become one byte,
+// and where a pair is cut depends on the blocks: from its first surrogate on,
+// a block takes the units' path, and the bytes before it, surrogate-free, give
+// by table what they give there.
 void ansiInPlace(std::string& text, const SingleByteCodePage& page, CodePages& codePages) {
-  std::array<char, kBlock + 4> decoded;
   std::size_t read = 0, write = 0;
   while (read < text.size()) {
-    const std::string_view rest = std::string_view(text).substr(read);
     std::size_t consumed = 0, written = 0;
-    const BytesDecoded outcome = DecodeUtf8ToBytes(rest, kBlock, page.bytes, decoded.data(), consumed, written);
-    if (outcome == BytesDecoded::decoded) {
-      std::memmove(text.data() + write, decoded.data(), written);
-    } else {
-      consumed = Utf8BlockEnd(rest, kBlock);
-      const std::optional<std::string> converted = blockByUnits(rest.substr(0, consumed), codePages);
-      if (!converted || converted->size() > read + consumed - write) {
-        text.clear();
-        return;
-      }
-      written = converted->size();
-      std::memmove(text.data() + write, converted->data(), written);
-    }
-    read += consumed;
+    const BytesDecoded outcome = DecodeUtf8ToBytes(std::string_view(text).substr(read), kBlock, page.bytes,
+                                                   text.data() + write, consumed, written);
     write += written;
+    read += consumed;
+    if (outcome == BytesDecoded::decoded) continue;
+    const std::string_view rest = std::string_view(text).substr(read);
+    const std::string_view units = rest.substr(0, outcome == BytesDecoded::surrogate ? Utf8BlockEnd(rest, kBlock - consumed) : 0);
+    const std::optional<std::string> converted = units.empty() ? std::nullopt : blockByUnits(units, codePages);
+    if (!converted || converted->size() > read + units.size() - write) {
+      text.clear();
+      return;
+    }
+    std::memmove(text.data() + write, converted->data(), converted->size());
+    write += converted->size();
+    read += units.size();
   }
   text.resize(write);
 }
@@ -167,7 +183,9 @@ void ansiInPlace(std::string& text, const SingleByteCodePage& page, CodePages& c
 void ConvertToUtf8(std::string& text, CodePages& codePages) {
   const std::shared_ptr<const SingleByteCodePage> page = codePages.singleByteCodePage();
   if (!page) return utf8ByUnits(text, codePages);
-  const std::size_t size = utf8Size(text, *page);
+  std::array<unsigned char, 256> extra{};
+  for (std::size_t byte = 0; byte < 256; ++byte) extra[byte] = static_cast<unsigned char>(page->utf8[byte][0] - 1);
+  const std::size_t size = text.size() + utf8Extra(text, extra);
   if (size <= text.capacity())
     utf8InPlace(text, size, *page);
   else

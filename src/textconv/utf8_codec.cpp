@@ -1,6 +1,7 @@
 #include "textconv/utf8_codec.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -121,18 +122,36 @@ BytesDecoded DecodeUtf8ToBytes(std::string_view bytes, std::size_t limit, const 
   BytesDecoded outcome = BytesDecoded::decoded;
   const std::size_t end = std::min(limit, bytes.size());
   while (i < end) {
-    if (end - i >= 8 && allAscii(bytes.substr(i, 8))) {
-      std::memcpy(at, bytes.data() + i, 8);
-      at += 8;
-      i += 8;
-      continue;
+    if (end - i >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, bytes.data() + i, sizeof word);
+      const std::uint64_t high = word & 0x8080808080808080;
+      if (high == 0) {
+        std::memcpy(at, &word, sizeof word);
+        at += 8;
+        i += 8;
+        continue;
+      }
+      // The ASCII bytes before the first other one, counted at once.
+      static_assert(std::endian::native == std::endian::little);
+      const std::size_t ascii = static_cast<std::size_t>(std::countr_zero(high)) / 8;
+      for (std::size_t j = 0; j < ascii; ++j) *at++ = bytes[i + j];
+      i += ascii;
     }
     const unsigned char lead = byteAt(bytes, i);
     char32_t unit;
     if (lead < 0x80) {
-      unit = lead;
+      *at++ = static_cast<char>(lead);
       i += 1;
-    } else if (fourByteCodePoint(bytes, i)) {
+      continue;
+    }
+    // Two-byte sequences first: the letters of most single-byte code pages.
+    if ((lead & 0xE0) == 0xC0 && i + 1 < bytes.size() && isContinuation(byteAt(bytes, i + 1))) {
+      *at++ = toByte[((lead & 0x1F) << 6) | (byteAt(bytes, i + 1) & 0x3F)];
+      i += 2;
+      continue;
+    }
+    if (fourByteCodePoint(bytes, i)) {
       outcome = BytesDecoded::surrogate;
       break;
     } else if ((lead & 0x20) == 0) {
@@ -148,11 +167,11 @@ BytesDecoded DecodeUtf8ToBytes(std::string_view bytes, std::size_t limit, const 
         break;
       }
       unit = ((lead & 0x0F) << 12) | ((byteAt(bytes, i + 1) & 0x3F) << 6) | (byteAt(bytes, i + 2) & 0x3F);
+      if (unit >= 0xD800 && unit < 0xE000) {
+        outcome = BytesDecoded::surrogate;
+        break;
+      }
       i += 3;
-    }
-    if (unit >= 0xD800 && unit < 0xE000) {
-      outcome = BytesDecoded::surrogate;
-      break;
     }
     *at++ = toByte[unit];
   }

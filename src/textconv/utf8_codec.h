@@ -24,9 +24,10 @@ enum class BytesDecoded { decoded, invalid, surrogate };
 
 // Decodes as DecodeUtf8 does the sequences of bytes up to the first that ends
 // at least limit bytes in (where Utf8BlockEnd cuts), and writes each unit's
-// byte in toByte at out, which has room for that many bytes; consumed and
-// written count the bytes read and written. Stops at the first unit that is
-// a surrogate, whose byte depends on its neighbours.
+// byte in toByte at out (ASCII as itself); consumed and written count the
+// bytes read and written. out may be bytes.data() or before it: each write
+// comes after the reads it depends on. Stops at the start of the first
+// sequence whose unit is a surrogate, whose byte depends on its neighbours.
 BytesDecoded DecodeUtf8ToBytes(std::string_view bytes, std::size_t limit, const std::array<char, 0x10000>& toByte,
                                char* out, std::size_t& consumed, std::size_t& written);
 
