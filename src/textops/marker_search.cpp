@@ -38,26 +38,22 @@ const std::vector<std::size_t>& MarkerSearch::borders() {
   return borders_;
 }
 
-// The first start at or after from whose first, second and last bytes are
-// the marker's, or npos (markers of two bytes or more). Words of eight starts,
-// of their second and of their last bytes are compared at once; a block that
-// holds a candidate is looked at a byte at a time. Three bytes rather than two
-// keep the text's most common pairs, as '<' and '>' in HTML, from each
-// stopping the skip.
+// The first start at or after from whose first and last bytes are the
+// marker's, or npos. A word of eight starts and the word of their eight last
+// bytes are compared at once; a block that holds a candidate is looked at a
+// byte at a time.
 std::size_t MarkerSearch::nextCandidate(std::string_view text, std::size_t from) const {
   const char* const bytes = text.data();
   const std::size_t size = marker_.size(), lastStart = text.size() - size;
-  const char first = marker_.front(), second = marker_[1], last = marker_.back();
+  const char first = marker_.front(), last = marker_.back();
   const std::uint64_t firsts = kEveryByte * static_cast<unsigned char>(first);
-  const std::uint64_t seconds = kEveryByte * static_cast<unsigned char>(second);
   const std::uint64_t lasts = kEveryByte * static_cast<unsigned char>(last);
   std::size_t at = from;
   while (at + 8 <= lastStart + 1 &&
-         !anyZeroByte((word(bytes + at) ^ firsts) | (word(bytes + at + 1) ^ seconds) |
-                      (word(bytes + at + size - 1) ^ lasts)))
+         !anyZeroByte((word(bytes + at) ^ firsts) | (word(bytes + at + size - 1) ^ lasts)))
     at += 8;
   for (; at <= lastStart; ++at)
-    if (bytes[at] == first && bytes[at + 1] == second && bytes[at + size - 1] == last) return at;
+    if (bytes[at] == first && bytes[at + size - 1] == last) return at;
   return std::string_view::npos;
 }
 
@@ -82,7 +78,7 @@ std::size_t MarkerSearch::next(std::string_view text, std::size_t from) {
   if (linear_) return searchLinear(text, from);
   if (size == 1) return text.find(marker_.front(), from);
   for (std::size_t at = from; (at = nextCandidate(text, at)) != std::string_view::npos; ++at) {
-    if (std::memcmp(text.data() + at + 1, marker_.data() + 1, size - 2) == 0) {
+    if (SameBytes(text.data() + at + 1, marker_.data() + 1, size - 2)) {
       passed_ += at + 1 - from;
       return at;
     }

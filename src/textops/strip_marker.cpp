@@ -79,7 +79,7 @@ void StripMarker(std::string& text, std::string_view marker) {
       kept += until - read;
       if (found == std::string_view::npos) break;
       read = found + size;
-    } else if (text.size() - read >= size - k && std::memcmp(bytes + read, marker.data() + k, size - k) == 0) {
+    } else if (text.size() - read >= size - k && SameBytes(bytes + read, marker.data() + k, size - k)) {
       kept -= k;
       read += size - k;
     } else {
