@@ -56,12 +56,13 @@ class PayloadPieces {
 };
 
 // The payload as PayloadPieces gives it, in blocks of at least kPayloadBlock
-// bytes but the last: pieces that small are gathered into storage of its own
-// (kept between blocks), larger ones pass as they are. Each block views
-// that storage or the response until the next call.
+// bytes but the last: smaller pieces are gathered into storage of its own
+// (kept between blocks), and the rest of a piece as large as a block or
+// larger passes as it is. Each block views that storage or the response until
+// the next call.
 class PayloadBlocks {
  public:
-  static constexpr std::size_t kPayloadBlock = 64 << 10;
+  static constexpr std::size_t kPayloadBlock = 32 << 10;
   explicit PayloadBlocks(std::string_view response);
   std::string_view next();
 
