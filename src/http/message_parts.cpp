@@ -83,6 +83,27 @@ std::string_view PayloadPieces::next() {
   return std::exchange(body_, std::string_view());
 }
 
+// A piece that does not fit the block fills it, and its rest waits for the
+// next: the storage never grows beyond what the constructor reserves, and
+// next() never allocates.
+PayloadBlocks::PayloadBlocks(std::string_view response) : pieces_(response) { gathered_.reserve(kPayloadBlock); }
+
+std::string_view PayloadBlocks::next() {
+  gathered_.clear();
+  while (gathered_.size() < kPayloadBlock) {
+    std::string_view piece = waiting_.empty() ? pieces_.next() : std::exchange(waiting_, std::string_view());
+    if (piece.empty()) break;
+    if (gathered_.empty() && piece.size() >= kPayloadBlock) return piece;
+    const std::size_t room = kPayloadBlock - gathered_.size();
+    if (piece.size() > room) {
+      waiting_ = piece.substr(room);
+      piece = piece.substr(0, room);
+    }
+    gathered_ += piece;
+  }
+  return gathered_;
+}
+
 void MessagePayload(std::string_view response, std::string& payload) {
   const std::string_view body = PayloadOf(response, payload);
   if (body.data() != payload.data()) payload.assign(body);

@@ -55,6 +55,23 @@ class PayloadPieces {
   ChunkedDecoder decoder_;
 };
 
+// The payload as PayloadPieces gives it, in blocks of at least kPayloadBlock
+// bytes but the last: smaller pieces are gathered into storage of its own
+// (kept between blocks), and the rest of a piece as large as a block or
+// larger passes as it is. Each block views that storage or the response until
+// the next call.
+class PayloadBlocks {
+ public:
+  static constexpr std::size_t kPayloadBlock = 32 << 10;
+  explicit PayloadBlocks(std::string_view response);
+  std::string_view next();
+
+ private:
+  PayloadPieces pieces_;
+  std::string gathered_;
+  std::string_view waiting_;
+};
+
 // Splits a response as makechunkeds does: headerText becomes the header block
 // up to and including the CR that opens the separator (empty without one), and
 // decodedBody its payload.

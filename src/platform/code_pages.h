@@ -1,7 +1,10 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
+
+#include "platform/single_byte_code_page.h"
 
 namespace tcp {
 
@@ -26,6 +29,10 @@ class CodePages {
   // Whether byte opens a two-byte character in the thread's ANSI code page;
   // never for a single-byte code page.
   virtual bool isLeadByte(unsigned char byte) = 0;
+  // The thread's ANSI code page as tables, built once for each code page, when
+  // it is a single-byte one; null for a double-byte code page. The tables give
+  // what ansiToUtf16 and utf16ToAnsi give, unit by unit.
+  virtual std::shared_ptr<const SingleByteCodePage> singleByteCodePage() = 0;
 };
 
 }  // namespace tcp

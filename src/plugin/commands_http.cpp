@@ -61,9 +61,10 @@ void save(const tcp::FileSystem::Pieces& pieces) {
   }
 }
 
-// A chunked body goes to the file chunk by chunk, never whole in memory.
+// A chunked body goes to the file chunk by chunk, never whole in memory;
+// small chunks gathered, so that each write takes a block of some KiB.
 void saveBody() {
-  tcp::PayloadPieces payload(response().ReceiveBuffer);
+  tcp::PayloadBlocks payload(response().ReceiveBuffer);
   save([&payload] { return payload.next(); });
 }
 

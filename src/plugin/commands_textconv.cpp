@@ -15,16 +15,22 @@ void convertTextSlot(Conversion convert) {
   session.exchange.ExchangeText = convert(session.exchange.ExchangeText, *session.platform.codePages);
 }
 
+// Converts the text slot where it lies, keeping its storage.
+void convertTextSlotInPlace(void (*convert)(std::string&, tcp::CodePages&)) {
+  tcp::Session& session = PluginSession();
+  convert(session.exchange.ExchangeText, *session.platform.codePages);
+}
+
 }  // namespace
 
 extern "C" {
 
 void utfenk() {
-  Shielded([&] { convertTextSlot(tcp::Utf8FromAnsi); });
+  Shielded([&] { convertTextSlotInPlace(tcp::ConvertToUtf8); });
 }
 
 void utfdek() {
-  Shielded([&] { convertTextSlot(tcp::AnsiFromUtf8); });
+  Shielded([&] { convertTextSlotInPlace(tcp::ConvertFromUtf8); });
 }
 
 void oem2ansi() {

@@ -1,6 +1,7 @@
 #include "textconv/utf8_codec.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -112,6 +113,71 @@ std::optional<std::u16string> DecodeUtf8(std::string_view bytes) {
   }
   units.resize(static_cast<std::size_t>(out - units.data()));
   return units;
+}
+
+BytesDecoded DecodeUtf8ToBytes(std::string_view bytes, std::size_t limit, const std::array<char, 0x10000>& toByte,
+                               char* const out, std::size_t& consumed, std::size_t& written) {
+  char* at = out;
+  std::size_t i = 0;
+  BytesDecoded outcome = BytesDecoded::decoded;
+  const std::size_t end = std::min(limit, bytes.size());
+  while (i < end) {
+    if (end - i >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, bytes.data() + i, sizeof word);
+      const std::uint64_t high = word & 0x8080808080808080;
+      if (high == 0) {
+        std::memcpy(at, &word, sizeof word);
+        at += 8;
+        i += 8;
+        continue;
+      }
+      // The ASCII bytes before the first other one, counted at once.
+      static_assert(std::endian::native == std::endian::little);
+      const std::size_t ascii = static_cast<std::size_t>(std::countr_zero(high)) / 8;
+      for (std::size_t j = 0; j < ascii; ++j) *at++ = bytes[i + j];
+      i += ascii;
+    }
+    const unsigned char lead = byteAt(bytes, i);
+    char32_t unit;
+    if (lead < 0x80) {
+      *at++ = static_cast<char>(lead);
+      i += 1;
+      continue;
+    }
+    // Two-byte sequences first: the letters of most single-byte code pages.
+    if ((lead & 0xE0) == 0xC0 && i + 1 < bytes.size() && isContinuation(byteAt(bytes, i + 1))) {
+      *at++ = toByte[((lead & 0x1F) << 6) | (byteAt(bytes, i + 1) & 0x3F)];
+      i += 2;
+      continue;
+    }
+    if (fourByteCodePoint(bytes, i)) {
+      outcome = BytesDecoded::surrogate;
+      break;
+    } else if ((lead & 0x20) == 0) {
+      if (i + 1 >= bytes.size() || !isContinuation(byteAt(bytes, i + 1))) {
+        outcome = BytesDecoded::invalid;
+        break;
+      }
+      unit = ((lead & 0x1F) << 6) | (byteAt(bytes, i + 1) & 0x3F);
+      i += 2;
+    } else {
+      if (i + 2 >= bytes.size() || !isContinuation(byteAt(bytes, i + 1)) || !isContinuation(byteAt(bytes, i + 2))) {
+        outcome = BytesDecoded::invalid;
+        break;
+      }
+      unit = ((lead & 0x0F) << 12) | ((byteAt(bytes, i + 1) & 0x3F) << 6) | (byteAt(bytes, i + 2) & 0x3F);
+      if (unit >= 0xD800 && unit < 0xE000) {
+        outcome = BytesDecoded::surrogate;
+        break;
+      }
+      i += 3;
+    }
+    *at++ = toByte[unit];
+  }
+  consumed = i;
+  written = static_cast<std::size_t>(at - out);
+  return outcome;
 }
 
 std::size_t Utf8BlockEnd(std::string_view bytes, std::size_t size) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,18 @@ std::string EncodeUtf8(std::u16string_view units);
 // pair. Empty when a sequence is cut short or a continuation byte is not of
 // the form 10xxxxxx.
 std::optional<std::u16string> DecodeUtf8(std::string_view bytes);
+
+// What DecodeUtf8ToBytes made of a text.
+enum class BytesDecoded { decoded, invalid, surrogate };
+
+// Decodes as DecodeUtf8 does the sequences of bytes up to the first that ends
+// at least limit bytes in (where Utf8BlockEnd cuts), and writes each unit's
+// byte in toByte at out (ASCII as itself); consumed and written count the
+// bytes read and written. out may be bytes.data() or before it: each write
+// comes after the reads it depends on. Stops at the start of the first
+// sequence whose unit is a surrogate, whose byte depends on its neighbours.
+BytesDecoded DecodeUtf8ToBytes(std::string_view bytes, std::size_t limit, const std::array<char, 0x10000>& toByte,
+                               char* out, std::size_t& consumed, std::size_t& written);
 
 // Where the first sequence that ends at least size bytes in ends, as
 // DecodeUtf8 reads the sequences of bytes (at most the length of bytes):

@@ -78,7 +78,7 @@ std::size_t MarkerSearch::next(std::string_view text, std::size_t from) {
   if (linear_) return searchLinear(text, from);
   if (size == 1) return text.find(marker_.front(), from);
   for (std::size_t at = from; (at = nextCandidate(text, at)) != std::string_view::npos; ++at) {
-    if (std::memcmp(text.data() + at + 1, marker_.data() + 1, size - 2) == 0) {
+    if (SameBytes(text.data() + at + 1, marker_.data() + 1, size - 2)) {
       passed_ += at + 1 - from;
       return at;
     }

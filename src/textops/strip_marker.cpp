@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstring>
 
 #include "textops/marker_search.h"
@@ -7,9 +9,36 @@
 namespace tcp {
 namespace {
 
+// The pairs of bytes that end the marker's partial prefixes (two bytes long
+// up to one byte short of the marker): a kept text whose last two bytes are
+// none of them, and whose last byte is not the marker's first, ends in no
+// part of the marker, which the pass then knows without looking further.
+class PrefixEnds {
+ public:
+  explicit PrefixEnds(std::string_view marker) : first_(marker.front()) {
+    for (std::size_t j = 2; j < marker.size(); ++j) set(pairOf(marker[j - 2], marker[j - 1]));
+  }
+  bool mayEndPrefix(std::string_view text) const {
+    if (text.empty()) return false;
+    return text.back() == first_ || (text.size() >= 2 && test(pairOf(text[text.size() - 2], text.back())));
+  }
+
+ private:
+  static std::size_t pairOf(char a, char b) {
+    return static_cast<std::size_t>(static_cast<unsigned char>(a)) << 8 | static_cast<unsigned char>(b);
+  }
+  void set(std::size_t pair) { bits_[pair >> 6] |= std::uint64_t{1} << (pair & 63); }
+  bool test(std::size_t pair) const { return (bits_[pair >> 6] >> (pair & 63)) & 1; }
+
+  char first_;
+  std::array<std::uint64_t, 1024> bits_{};
+};
+
 // The matcher's state after text: how many bytes of marker its end holds.
 // Only the last marker.size() - 1 bytes of text can take part.
-std::size_t matchedAtEnd(std::string_view text, std::string_view marker, const std::vector<std::size_t>& border) {
+std::size_t matchedAtEnd(std::string_view text, std::string_view marker, const std::vector<std::size_t>& border,
+                         const PrefixEnds& ends) {
+  if (!ends.mayEndPrefix(text)) return 0;
   const std::size_t keep = std::min(text.size(), marker.size() - 1);
   std::size_t k = 0;
   for (char byte : text.substr(text.size() - keep)) {
@@ -30,11 +59,16 @@ std::size_t matchedAtEnd(std::string_view text, std::string_view marker, const s
 // so that costs no more than the bytes removed, and the pass stays linear.
 // While the kept text ends in no part of the marker, the next removal can only
 // be at the next occurrence in the text still to read: the pass searches for
-// it and moves the bytes before it down in one piece.
+// it and moves the bytes before it down in one piece. When it ends in a part,
+// the occurrence that would end first completes that part: one comparison
+// with the rest of the marker finds it, once per removal or search, and only
+// when it fails do the bytes go through the matcher one at a time.
 void StripMarker(std::string& text, std::string_view marker) {
   if (marker.empty()) return;
   MarkerSearch search(marker);
   const std::vector<std::size_t>& border = search.borders();
+  const PrefixEnds ends(marker);
+  const std::size_t size = marker.size();
   char* const bytes = text.data();
   std::size_t kept = 0, read = 0, k = 0;
   while (read < text.size()) {
@@ -44,16 +78,21 @@ void StripMarker(std::string& text, std::string_view marker) {
       if (kept != read) std::memmove(bytes + kept, bytes + read, until - read);
       kept += until - read;
       if (found == std::string_view::npos) break;
-      read = found + marker.size();
+      read = found + size;
+    } else if (text.size() - read >= size - k && SameBytes(bytes + read, marker.data() + k, size - k)) {
+      kept -= k;
+      read += size - k;
     } else {
-      const char byte = bytes[read++];
-      bytes[kept++] = byte;
-      while (k > 0 && byte != marker[k]) k = border[k - 1];
-      if (byte == marker[k]) ++k;
-      if (k < marker.size()) continue;
-      kept -= marker.size();
+      while (read < text.size() && k > 0 && k < size) {
+        const char byte = bytes[read++];
+        bytes[kept++] = byte;
+        while (k > 0 && byte != marker[k]) k = border[k - 1];
+        if (byte == marker[k]) ++k;
+      }
+      if (k < size) continue;
+      kept -= size;
     }
-    k = matchedAtEnd(std::string_view(bytes, kept), marker, border);
+    k = matchedAtEnd(std::string_view(bytes, kept), marker, border, ends);
   }
   text.resize(kept);
 }

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <memory>
+
 #include "platform/platform.h"
 
 namespace tcp::win32 {
@@ -18,6 +20,11 @@ void unregisterWindowClasses();
 // lock, WSACleanup may wait, so the process keeps the library's reference.
 // Lookups still running are abandoned.
 void leaveSocketLayerAtUnload();
+
+// Code pages whose ANSI conversions to and from UTF-16, lead bytes and
+// tables are those of codePage rather than the thread's; OEM text and
+// lower-casing stay the thread's.
+std::unique_ptr<CodePages> codePagesOf(unsigned codePage);
 
 // The Win32 services, alive for the whole life of the module.
 Platform platform();

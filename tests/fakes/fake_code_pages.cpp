@@ -46,6 +46,18 @@ constexpr UpperHalf kOem866 = {
     0x00B0, 0x2219, 0x00B7, 0x221A, 0x2116, 0x00A4, 0x25A0, 0x00A0,
 };
 
+// 1252's upper half: its own characters from 0x80 to 0x9F (five bytes it
+// leaves undefined stand for the control characters of their value), Latin-1
+// from 0xA0 on.
+constexpr UpperHalf kAnsi1252 = [] {
+  UpperHalf table = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+  for (std::size_t i = 0x20; i < table.size(); ++i) table[i] = static_cast<char16_t>(0x80 + i);
+  return table;
+}();
+
 char16_t toUnit(const UpperHalf& table, char byte) {
   const auto value = static_cast<unsigned char>(byte);
   return value < 0x80 ? value : table[value - 0x80];
@@ -72,10 +84,43 @@ char16_t lowerUnit(char16_t unit) {
   return unit;
 }
 
+const UpperHalf& ansiTable(unsigned page) {
+  return page == 1252 ? kAnsi1252 : page == 866 ? kOem866 : kAnsi1251;
+}
+
+std::u16string unitsOf(const UpperHalf& table, std::string_view ansi) {
+  std::u16string units;
+  for (char byte : ansi) units += toUnit(table, byte);
+  return units;
+}
+
+std::string bytesOf(const UpperHalf& table, std::u16string_view units) {
+  std::string bytes;
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const bool pair = units[i] >= 0xD800 && units[i] <= 0xDBFF && i + 1 < units.size() &&
+                      units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF;
+    bytes += toByte(table, pair ? u'?' : units[i]);
+    if (pair) ++i;
+  }
+  return bytes;
+}
+
 }  // namespace
+
+std::shared_ptr<const SingleByteCodePage> FakeCodePages::singleByteCodePage() {
+  if (doubleByte || !tables) return nullptr;
+  if (!tables_ || tablesOf_ != ansiPage) {
+    const UpperHalf& table = ansiTable(ansiPage);
+    tables_ = BuildSingleByteCodePage([&](std::string_view ansi) { return unitsOf(table, ansi); },
+                                      [&](std::u16string_view units) { return bytesOf(table, units); });
+    tablesOf_ = ansiPage;
+  }
+  return tables_;
+}
 
 std::u16string FakeCodePages::ansiToUtf16(std::string_view ansi) {
   longestInput = std::max(longestInput, ansi.size());
+  if (!doubleByte) return unitsOf(ansiTable(ansiPage), ansi);
   std::u16string units;
   for (std::size_t i = 0; i < ansi.size(); ++i) {
     const auto byte = static_cast<unsigned char>(ansi[i]);
@@ -97,14 +142,7 @@ bool FakeCodePages::isLeadByte(unsigned char byte) {
 std::string FakeCodePages::utf16ToAnsi(std::u16string_view units) {
   lastUnitsToAnsi = units;
   longestInput = std::max(longestInput, units.size());
-  std::string bytes;
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    const bool pair = units[i] >= 0xD800 && units[i] <= 0xDBFF && i + 1 < units.size() &&
-                      units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF;
-    bytes += toByte(kAnsi1251, pair ? u'?' : units[i]);
-    if (pair) ++i;
-  }
-  return bytes;
+  return bytesOf(ansiTable(ansiPage), units);
 }
 
 std::string FakeCodePages::oemToAnsi(std::string_view oem) { return recode(oem, kOem866, kAnsi1251); }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "http/message_parts.h"
 
@@ -49,6 +51,54 @@ TEST(MessageBody, ComesWithAndWithoutItsFirstLine) {
   for (const Case& c : cases) {
     EXPECT_EQ(MessageBody(c.received), c.html0) << c.received;
     EXPECT_EQ(BodyAfterFirstLine(c.received), c.html) << c.received;
+  }
+}
+
+std::string chunked(const std::vector<std::size_t>& sizes) {
+  std::string response = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+  char fill = 'a';
+  for (std::size_t size : sizes) {
+    char line[32];
+    std::snprintf(line, sizeof line, "%zx\r\n", size);
+    response += line + std::string(size, fill++) + "\r\n";
+  }
+  return response + "0\r\n\r\n";
+}
+
+// Small chunks are gathered into blocks of the limit, the rest of large ones
+// passes in place.
+TEST(PayloadBlocks, GatherSmallChunksAndPassLargeOnesInPlace) {
+  constexpr std::size_t kBlock = PayloadBlocks::kPayloadBlock;
+  struct Case {
+    const char* name;
+    std::string response;
+    std::vector<std::size_t> blocks;
+    std::size_t inPlace;  // how many blocks view the response itself
+  };
+  const Case cases[] = {
+      {"64-byte chunks", chunked(std::vector<std::size_t>(2 * kBlock / 64 + 3, 64)), {kBlock, kBlock, 192}, 0},
+      {"chunks past the limit", chunked({kBlock - 1, 2, kBlock - 1}), {kBlock, kBlock}, 0},
+      {"large chunks after small ones", chunked({10, kBlock, 5, 3 * kBlock}), {kBlock, kBlock, 2 * kBlock + 15}, 1},
+      {"a large chunk alone", chunked({kBlock + 7}), {kBlock + 7}, 1},
+      {"not chunked, short", "HTTP/1.1 200 OK\r\n\r\nbody", {4}, 0},
+      {"not chunked, long", "HTTP/1.1 200 OK\r\n\r\n" + std::string(kBlock, 'b'), {kBlock}, 1},
+      {"no chunks", chunked({}), {}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PayloadBlocks blocks(c.response);
+    std::string joined;
+    std::vector<std::size_t> sizes;
+    std::size_t inPlace = 0;
+    for (std::string_view block; !(block = blocks.next()).empty();) {
+      joined += block;
+      sizes.push_back(block.size());
+      inPlace += block.data() >= c.response.data() && block.data() < c.response.data() + c.response.size();
+    }
+    std::string decoded;
+    EXPECT_EQ(joined, PayloadOf(c.response, decoded));
+    EXPECT_EQ(sizes, c.blocks);
+    EXPECT_EQ(inPlace, c.inPlace);
   }
 }
 

@@ -350,6 +350,7 @@ struct ExhaustedCodePages : fakes::FakeCodePages {
   std::string oemToAnsi(std::string_view) override { throw std::bad_alloc(); }
   std::string ansiToOem(std::string_view) override { throw std::bad_alloc(); }
   std::string lowerAnsi(std::string_view) override { throw std::bad_alloc(); }
+  std::shared_ptr<const SingleByteCodePage> singleByteCodePage() override { throw std::bad_alloc(); }
 };
 struct ExhaustedFiles : fakes::FakeFileSystem {
   WriteResult writeFile(const std::string&, const Pieces&) override { throw std::bad_alloc(); }

@@ -111,7 +111,7 @@ TEST_F(TextConversions, ConvertTextsHoldingZeroBytesWhole) {
 
 TEST_F(TextConversions, AnEmojiNoLongerEmptiesTheWholeText) {
   EXPECT_EQ(run(AnsiFromUtf8, "\xD0\x9F\xD1\x80 \xF0\x9F\x98\x80!"), "\xCF\xF0 ?!");
-  EXPECT_EQ(codePages.lastUnitsToAnsi, u"\u041F\u0440 \U0001F600!");
+  EXPECT_EQ(codePages.lastUnitsToAnsi, u"\U0001F600!") << "the units' path from the emoji on";
 }
 
 TEST_F(TextConversions, ALargeTextConvertsInBlocksAsItWouldInOnePiece) {
@@ -153,6 +153,7 @@ TEST_F(TextConversions, BlocksStayBoundedWhateverTheTextHolds) {
       {"continuation bytes opening three", AnsiFromUtf8, std::string(99999, '\xA0'), false},
       {"two-byte sequences", AnsiFromUtf8, repeated("\xD0\x9F", 50000), false},
   };
+  codePages.tables = false;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     codePages.doubleByte = c.doubleByte;
@@ -167,6 +168,71 @@ TEST_F(TextConversions, BlocksStayBoundedWhateverTheTextHolds) {
     EXPECT_EQ(run(c.convert, c.text), whole);
     EXPECT_LE(codePages.longestInput, (8u << 10) + 3);
   }
+}
+
+// Random UTF-8 as the lenient decoder reads it: ASCII runs, characters of the
+// code page and beyond it, encoded surrogates alone and in pairs, four-byte
+// sequences, and now and then a sequence cut short.
+std::string randomUtf8(std::mt19937& random, std::size_t size) {
+  const std::string pieces[] = {"\xD0\x9F", "\xE2\x82\xAC", "\xC3\xA9", "\xC5\x93", "\xE2\x94\x80",
+                                "\xC0\x80", "\x90\x80", "\xA0\x80\x80", "\xEF\xBF\xBF", "\xED\xA0\xBD",
+                                "\xED\xB8\x80", "\xF0\x9F\x98\x80", "\xF8\x88\x80"};
+  std::string text;
+  while (text.size() < size) {
+    const unsigned pick = random() % 64;
+    if (pick < 40) text += std::string(random() % 20, static_cast<char>('a' + pick % 26));
+    else text += pieces[pick % std::size(pieces)];
+  }
+  return text;
+}
+
+// The tables against the units' path of the same code page, on every byte,
+// every unit, and random texts past the block size.
+TEST(SingleByteTables, ConvertAsTheUnitsDo) {
+  std::mt19937 random(20261210);
+  std::string everyByte;
+  for (int byte = 0; byte < 256; ++byte) everyByte += static_cast<char>(byte);
+  std::string everyUnit;
+  for (char32_t unit = 0; unit < 0x10000; ++unit)
+    if (unit < 0xD800 || unit >= 0xE000) everyUnit += EncodeUtf8(std::u16string(1, static_cast<char16_t>(unit)));
+  for (unsigned page : {1251u, 1252u, 866u}) {
+    SCOPED_TRACE(page);
+    fakes::FakeCodePages tables, units;
+    tables.ansiPage = units.ansiPage = page;
+    units.tables = false;
+    ASSERT_NE(tables.singleByteCodePage(), nullptr);
+    std::vector<std::string> ansiTexts = {everyByte};
+    std::vector<std::string> utf8Texts = {everyUnit, Utf8FromAnsi(everyByte, units)};
+    for (int byte = 0; byte < 256; ++byte) ansiTexts.push_back(std::string(1, static_cast<char>(byte)));
+    for (int round = 0; round < 20; ++round) {
+      std::string ansi;
+      for (std::size_t n = random() % 20000; n > 0; --n) ansi += static_cast<char>(random() % 3 ? 'a' + random() % 26 : random());
+      ansiTexts.push_back(ansi);
+      const std::string utf8 = randomUtf8(random, random() % 20000);
+      utf8Texts.push_back(utf8);
+      utf8Texts.push_back(utf8.substr(0, utf8.size() - std::min<std::size_t>(utf8.size(), random() % 3)));
+    }
+    for (const std::string& ansi : ansiTexts) {
+      const std::string expected = Utf8FromAnsi(ansi, units);
+      ASSERT_EQ(Utf8FromAnsi(ansi, tables), expected);
+      std::string slot = ansi;  // with room for the result: converted where it lies
+      slot.reserve(3 * ansi.size());
+      ConvertToUtf8(slot, tables);
+      ASSERT_EQ(slot, expected);
+    }
+    for (const std::string& utf8 : utf8Texts) ASSERT_EQ(AnsiFromUtf8(utf8, tables), AnsiFromUtf8(utf8, units));
+  }
+}
+
+// Blocks of the units' path that hold a surrogate meet blocks by table; the
+// pair cut between two blocks stays two replacements, as it was.
+TEST(SingleByteTables, TakeTheUnitsPathOnlyForBlocksWithSurrogates) {
+  fakes::FakeCodePages codePages;
+  const std::string highThenLow = std::string((8 << 10) - 3, 'a') + "\xED\xA0\xBD\xED\xB8\x80" + "\xD0\x9F";
+  EXPECT_EQ(AnsiFromUtf8(highThenLow, codePages), std::string((8 << 10) - 3, 'a') + "??\xCF");
+  EXPECT_EQ(codePages.lastUnitsToAnsi, std::u16string(1, char16_t(0xDE00)) + u"\u041F");
+  const std::string pairInOneBlock = "\xD0\x9F\xED\xA0\xBD\xED\xB8\x80" + std::string(9000, 'b');
+  EXPECT_EQ(AnsiFromUtf8(pairInOneBlock, codePages), "\xCF?" + std::string(9000, 'b'));
 }
 
 }  // namespace
