@@ -81,9 +81,11 @@ void TcpClient::onReadable() { readAvailable(); }
 
 void TcpClient::onWritable() { sendQueued(); }
 
-// One read of what the platform says can be taken at once, at most the
-// buffer's size, into the room ReadInto gives or else the client's buffer;
-// returns whether it brought bytes. A failed read is reported twice (by the
+// What the platform says can be taken at once, into the room ReadInto gives
+// (at most kEventReadLimit an event) or else the client's buffer (at most its
+// size); returns whether it brought bytes. A read that brings less than asked
+// is followed by more until the room is full or nothing more comes, so that
+// one event is one OnRead. A failed first read is reported twice (by the
 // receive and here) and still raises OnRead with its -1.
 bool TcpClient::readAvailable() {
   std::lock_guard<std::recursive_mutex> lock(guard_);
@@ -91,15 +93,31 @@ bool TcpClient::readAvailable() {
   if (channel_) return readCiphertext();
   const SocketResult<std::uint32_t> readable = sockets_.bytesReadable(socket_);
   if (readable.error != 0 || readable.value == 0) return false;
-  const auto wanted = static_cast<std::int32_t>(std::min<std::uint32_t>(readable.value, kBufferSize));
+  const std::uint32_t limit = ReadInto ? kEventReadLimit : static_cast<std::uint32_t>(kBufferSize);
+  auto wanted = static_cast<std::int32_t>(std::min(readable.value, limit));
   char* room = ReadInto ? ReadInto(*this, wanted) : nullptr;
   const std::int32_t highestIndex = room ? wanted - 1 : static_cast<std::int32_t>(kBufferSize - 1);
-  if (!room) room = buffer_.data();
-  const SocketResult<std::int32_t> received = receive(room, wanted);
+  if (!room) {
+    room = buffer_.data();
+    wanted = std::min(wanted, highestIndex + 1);
+  }
+  const SocketResult<std::int32_t> received = receiveInto(room, wanted);
   CheckResult(received.error);
   if (received.value > 0) noteActivity();
   if (OnRead && !destroying_) OnRead(*this, room, highestIndex, received.value);
   return received.value > 0;
+}
+
+// A read that fails after others brought bytes ends the filling; its error
+// is reported once, by receive.
+SocketResult<std::int32_t> TcpClient::receiveInto(char* room, std::int32_t count) {
+  SocketResult<std::int32_t> received = receive(room, count);
+  while (received.value > 0 && received.value < count) {
+    const SocketResult<std::int32_t> more = receive(room + received.value, count - received.value);
+    if (more.value <= 0) break;
+    received.value += more.value;
+  }
+  return received;
 }
 
 SocketResult<std::int32_t> TcpClient::receive(char* bytes, std::int32_t count) {

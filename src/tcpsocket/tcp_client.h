@@ -45,6 +45,9 @@ struct TlsSetting {
 class TcpClient final : private SocketEventSink {
  public:
   static constexpr std::size_t kBufferSize = 1048576;
+  // The most one read event takes into the room ReadInto gives: fewer, larger
+  // arrivals cost the owner less per byte, and the room stays bounded.
+  static constexpr std::uint32_t kEventReadLimit = 8 << 20;
 
   using Event = std::function<void(TcpClient&)>;
   // code: a Windows Sockets error code, or a TLS or certificate code
@@ -52,8 +55,8 @@ class TcpClient final : private SocketEventSink {
   using ErrorEvent = std::function<void(TcpClient&, std::int32_t code)>;
   // The buffer, its highest valid index and the count the read returned.
   using ReadEvent = std::function<void(TcpClient&, const char* buffer, std::int32_t highestIndex, std::int32_t count)>;
-  // Room for the count bytes a read is about to bring, or null to have them
-  // land in the client's own buffer.
+  // Room for the count bytes the reads of one event are about to bring, or
+  // null to have them land in the client's own buffer (at most its size then).
   using ReadTarget = std::function<char*(TcpClient&, std::int32_t count)>;
   // Shows the library's message box; used only for errors nobody handles.
   using ShowMessage = std::function<void(const std::string& text)>;
@@ -181,6 +184,7 @@ class TcpClient final : private SocketEventSink {
   void closeSocket();
   bool readAvailable();
   SocketResult<std::int32_t> receive(char* bytes, std::int32_t count);
+  SocketResult<std::int32_t> receiveInto(char* room, std::int32_t count);
   SocketResult<std::int32_t> send(std::string_view bytes);
   void sendBytes(std::string_view bytes, const SendQueue::Storage& owner = nullptr);
   void enqueue(std::string_view bytes, const SendQueue::Storage& owner);

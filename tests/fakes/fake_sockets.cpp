@@ -89,7 +89,7 @@ SocketResult<std::int32_t> FakeSockets::receive(SocketHandle, char* bytes, std::
   receiveCounts.push_back(count);
   lastReceiveTarget = bytes;
   if (receiveError) return failed(receiveError);
-  const std::size_t taken = std::min<std::size_t>(static_cast<std::size_t>(count), incoming.size());
+  const std::size_t taken = std::min({static_cast<std::size_t>(count), incoming.size(), receiveLimit});
   std::memcpy(bytes, incoming.data(), taken);
   incoming.erase(0, taken);
   return {static_cast<std::int32_t>(taken), 0};

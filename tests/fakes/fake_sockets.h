@@ -59,6 +59,7 @@ class FakeSockets : public SocketSystem {
   int selectError = 0;      // selectEvents fails with this code when not 0
   int closeError = 0;
   int receiveError = 0;
+  std::size_t receiveLimit = SIZE_MAX;  // bytes one receive brings at most
   std::size_t sendLimit = SIZE_MAX;
   int sendBlocksAfter = -1;  // calls that succeed before sends fail with would-block
   int sendError = 0;         // every send fails with this code when not 0

@@ -1,8 +1,10 @@
 // The socket client driven by arbitrary sequences of calls, socket events,
 // timer ticks, TLS and proxy settings, server records, proxy answers and
-// handler reactions against the fake socket and security layers: it is
+// handler reactions, rooms of the owner's for reads and short receives
+// against the fake socket and security layers: it is
 // always in exactly one of its states, with a socket exactly when it is not Closed, its timer runs only
 // for its open socket, and nothing it does crashes or leaks.
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <iterator>
@@ -65,13 +67,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   client->OnConnect = react;
   client->OnDisconnect = react;
   client->OnError = [&](tcp::TcpClient& self, std::int32_t) { react(self); };
-  client->OnRead = [&](tcp::TcpClient& self, const char*, std::int32_t, std::int32_t) { react(self); };
+  client->OnRead = [&](tcp::TcpClient& self, const char*, std::int32_t highest, std::int32_t count) {
+    if (count > highest + 1) std::abort();
+    react(self);
+  };
+  std::string room;
+  bool roomRefused = false;
+  const auto giveRoom = [&](tcp::TcpClient&, std::int32_t count) -> char* {
+    if (roomRefused) return nullptr;
+    room.assign(static_cast<std::size_t>(count), '\0');
+    return room.data();
+  };
 
   for (std::size_t i = 0; i + 1 < size; i += 2) {
     const std::uint8_t operation = data[i];
     const std::uint8_t argument = data[i + 1];
     reaction = argument >> 4;
-    switch (operation % 15) {
+    switch (operation % 16) {
       case 0: client->Connect(); break;
       case 1: client->Disconnect(); break;
       case 2: client->SendText(std::string(argument, 'x')); break;
@@ -87,6 +99,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 12: sockets.fireTimer(); break;
       case 13: sockets.incoming += kServerBytes[argument % std::size(kServerBytes)]; break;
       case 14: client->setProxy(tcp::ParseProxySetting(kProxies[argument % std::size(kProxies)])); break;
+      case 15:
+        client->ReadInto = giveRoom;
+        roomRefused = argument & 1;
+        sockets.receiveLimit = argument & 2 ? argument / 4 + 1 : SIZE_MAX;
+        break;
     }
     checkState(*client, sockets);
   }

@@ -256,6 +256,55 @@ TEST_F(TcpClientTest, TakesReadableBytesAtMostOneMebibyteAReadEvent) {
   EXPECT_EQ(received.size(), 2000000u);
 }
 
+// Into the owner's room one read event takes what is readable, up to its
+// limit, in as many receive calls as that takes, and raises one OnRead; a
+// refused room leaves it the client's buffer and its size.
+TEST_F(TcpClientTest, IntoTheOwnersRoomOneReadEventIsOneArrivalUpToItsLimit) {
+  constexpr int kLimit = static_cast<int>(TcpClient::kEventReadLimit);
+  struct Case {
+    const char* name;
+    std::size_t incoming;
+    std::size_t receiveLimit;
+    bool roomGiven;
+    std::vector<int> receiveCounts;
+    std::vector<int> arrivals;
+  };
+  const Case cases[] = {
+      {"all at once", 3000000, SIZE_MAX, true, {3000000}, {3000000}},
+      {"beyond the limit", kLimit + 5, SIZE_MAX, true, {kLimit, 5}, {kLimit, 5}},
+      {"short receives", 2500000, 1000000, true, {2500000, 1500000, 500000}, {2500000}},
+      {"room refused", 3000000, SIZE_MAX, false, {1048576, 1048576, 902848}, {1048576, 1048576, 902848}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    client.reset();
+    sockets = fakes::FakeSockets();
+    client = makeClient(true);
+    std::string storage;
+    std::vector<int> arrivals;
+    client->ReadInto = [&](TcpClient&, std::int32_t count) -> char* {
+      if (!c.roomGiven) return nullptr;
+      storage.resize(received.size() + static_cast<std::size_t>(count));
+      return storage.data() + received.size();
+    };
+    client->OnRead = [&](TcpClient&, const char* buffer, std::int32_t highest, std::int32_t count) {
+      EXPECT_GE(highest + 1, count);
+      arrivals.push_back(count);
+      received.append(buffer, static_cast<std::size_t>(count));
+    };
+    connectNow();
+    received.clear();
+    std::string sent(c.incoming, '\0');
+    for (std::size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<char>(i % 251);
+    sockets.incoming = sent;
+    sockets.receiveLimit = c.receiveLimit;
+    for (std::size_t event = 0; event < c.arrivals.size() + 1; ++event) sockets.deliver(SocketEvent::Read);
+    EXPECT_EQ(sockets.receiveCounts, c.receiveCounts);
+    EXPECT_EQ(arrivals, c.arrivals);
+    EXPECT_TRUE(received == sent) << received.size() << " bytes in";
+  }
+}
+
 TEST_F(TcpClientTest, AFailedReadIsReportedTwiceAndStillRaisesOnRead) {
   connectNow();
   sockets.incoming = "abc";
