@@ -135,7 +135,7 @@ RunResult receive(LoadedPlugin& plugin, std::uint16_t port, const std::string& r
   result.seconds = stopwatch.seconds();
   memory.stop();
   result.peakAboveBaseline = memory.peakAboveBaseline();
-  result.reads = events.arrivals;
+  result.steps = events.arrivals;
 
   if (events.failed) result.failure = "the plug-in reported a socket error (code 3)";
   else if (!closed) result.failure = queued ? "no code 7 within the time limit" : "no code 2 within the time limit";

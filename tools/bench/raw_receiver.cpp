@@ -112,7 +112,7 @@ RunResult receiveRaw(std::uint16_t port, const std::string& request, const std::
   result.seconds = stopwatch.seconds();
   memory.stop();
   result.peakAboveBaseline = memory.peakAboveBaseline();
-  result.reads = connection.reads();
+  result.steps = connection.reads();
 
   if (connection.failed) result.failure = "the raw loop saw a socket error";
   else if (!closed) result.failure = "the raw loop saw no close within the time limit";

@@ -1,12 +1,14 @@
 // tcpbench: how fast tcp.dll, driven as a host drives it, receives one large
-// HTTP response from a loopback server, beside a raw window-message socket
-// loop receiving the same bytes in the same process. The two alternate, each
-// run is timed inside the program, and its last line sums the medians up.
+// HTTP response from a loopback server (or sends one large request to it),
+// beside a raw window-message socket loop doing the same in the same process.
+// The two alternate, each run is timed inside the program, and its last line
+// sums the medians up.
 #include <winsock2.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -14,8 +16,11 @@
 #include "http_response.h"
 #include "loopback_server.h"
 #include "plugin_receiver.h"
+#include "plugin_sender.h"
 #include "raw_receiver.h"
+#include "raw_sender.h"
 #include "release_version.h"
+#include "scripted_server.h"
 
 namespace tcpbench {
 
@@ -23,6 +28,7 @@ namespace {
 
 constexpr double kMB = 1e6;
 constexpr std::size_t kMiB = 1024 * 1024;
+constexpr int kServerTimeoutMs = 300000;
 
 struct Series {
   std::vector<double> speeds;  // MB/s
@@ -52,17 +58,48 @@ bool record(const char* name, int run, const RunResult& result, std::size_t body
   const double peak = static_cast<double>(result.peakAboveBaseline) / kMB;
   series.speeds.push_back(speed);
   series.peaks.push_back(peak);
-  std::printf("run %d %-8s %7.3f s %8.1f MB/s  peak +%6.1f MB (%.2f x body)  %zu reads  bytes match\n", run, name,
-              result.seconds, speed, peak, static_cast<double>(result.peakAboveBaseline) / bodySize, result.reads);
+  std::printf("run %d %-8s %7.3f s %8.1f MB/s  peak +%6.1f MB (%.2f x body)  %zu %s  bytes match\n", run, name,
+              result.seconds, speed, peak, static_cast<double>(result.peakAboveBaseline) / bodySize, result.steps,
+              result.stepName);
   std::fflush(stdout);
   return true;
 }
 
-int benchmark(const Options& options) {
+constexpr char kUnits[] =
+    "speed: body bytes per second from request to close, MB = 10^6 bytes; peak: highest private memory "
+    "(PrivateUsage, or PagefileUsage where that is 0 as under Wine) during the run minus its value just before\n";
+
+using Runner = std::function<RunResult()>;
+
+// Runs the two alternately and prints the medians; `measure` names the last line.
+int compare(const Options& options, const char* measure, const Runner& throughPlugin, const Runner& raw) {
   const std::size_t bodySize = options.sizeMiB * kMiB;
-  const std::string dll = options.dllPath.empty() ? programFolder() + "tcp.dll" : options.dllPath;
+  Series pluginSeries;
+  Series rawSeries;
+  bool allMatched = true;
+  for (int run = 1; run <= options.runs; ++run) {
+    allMatched &= record("plug-in", run, throughPlugin(), bodySize, pluginSeries);
+    allMatched &= record("raw", run, raw(), bodySize, rawSeries);
+  }
+  if (!allMatched) {
+    std::fputs("tcpbench: a run failed, no figures\n", stderr);
+    return 1;
+  }
+  const double pluginSpeed = median(pluginSeries.speeds);
+  const double rawSpeed = median(rawSeries.speeds);
+  const double highestPeak = *std::max_element(pluginSeries.peaks.begin(), pluginSeries.peaks.end());
+  std::printf("median plug-in %.1f MB/s, peak +%.1f MB; median raw %.1f MB/s, peak +%.1f MB\n", pluginSpeed,
+              median(pluginSeries.peaks), rawSpeed, median(rawSeries.peaks));
+  std::printf("highest plug-in peak +%.1f MB = %.2f x body; highest raw peak +%.1f MB\n", highestPeak,
+              highestPeak * kMB / bodySize, *std::max_element(rawSeries.peaks.begin(), rawSeries.peaks.end()));
+  std::printf("%s: plug-in %.0f MB/s, raw %.0f MB/s, ratio %.2f, peak plug-in %.0f MB for %zu MiB\n", measure,
+              pluginSpeed, rawSpeed, pluginSpeed / rawSpeed, highestPeak, options.sizeMiB);
+  return 0;
+}
+
+int receiving(const Options& options, const std::string& dll) {
   const std::string request = benchRequest();
-  const std::string response = benchResponse(bodySize, options.chunked);
+  const std::string response = benchResponse(options.sizeMiB * kMiB, options.chunked);
   LoopbackServer server(response);
   if (!server.listening()) {
     std::fputs("tcpbench: the loopback server could not listen\n", stderr);
@@ -71,31 +108,33 @@ int benchmark(const Options& options) {
   std::printf("tcpbench: %zu MiB body, %s, %zu bytes on the wire, %d runs of each receiver alternating%s\n",
               options.sizeMiB, options.chunked ? "chunked in 16 KiB chunks" : "plain with Content-Length",
               response.size(), options.runs, options.events ? "; the plug-in with queued events, ended by code 7" : "");
-  std::printf("speed: body bytes per second from request to close, MB = 10^6 bytes; peak: highest private "
-              "memory (PrivateUsage, or PagefileUsage where that is 0 as under Wine) during the run minus its value just "
-              "before\n");
-  Series plugin;
-  Series raw;
-  bool allMatched = true;
-  for (int run = 1; run <= options.runs; ++run) {
-    allMatched &= record("plug-in", run, receiveThroughPlugin(dll, server.port(), request, response, options.events), bodySize,
-                         plugin);
-    allMatched &= record("raw", run, receiveRaw(server.port(), request, response), bodySize, raw);
-  }
-  if (!allMatched) {
-    std::fputs("tcpbench: a run failed, no figures\n", stderr);
-    return 1;
-  }
-  const double pluginSpeed = median(plugin.speeds);
-  const double rawSpeed = median(raw.speeds);
-  const double highestPeak = *std::max_element(plugin.peaks.begin(), plugin.peaks.end());
-  std::printf("median plug-in %.1f MB/s, peak +%.1f MB; median raw %.1f MB/s, peak +%.1f MB\n", pluginSpeed,
-              median(plugin.peaks), rawSpeed, median(raw.peaks));
-  std::printf("highest plug-in peak +%.1f MB = %.2f x body; highest raw peak +%.1f MB\n", highestPeak,
-              highestPeak * kMB / bodySize, *std::max_element(raw.peaks.begin(), raw.peaks.end()));
-  std::printf("receive: plug-in %.0f MB/s, raw %.0f MB/s, ratio %.2f, peak plug-in %.0f MB for %zu MiB\n",
-              pluginSpeed, rawSpeed, pluginSpeed / rawSpeed, highestPeak, options.sizeMiB);
-  return 0;
+  std::fputs(kUnits, stdout);
+  return compare(
+      options, "receive",
+      [&] { return receiveThroughPlugin(dll, server.port(), request, response, options.events); },
+      [&] { return receiveRaw(server.port(), request, response); });
+}
+
+// The server checks every byte of each request as it comes and answers only
+// when all came as sent.
+int sending(const Options& options, const std::string& dll) {
+  const std::string request = benchUpload(options.sizeMiB * kMiB);
+  const std::string reply = benchUploadReply();
+  const tcphost::ScriptedServer server(
+      {tcphost::readExpected(request), tcphost::sendBytes(reply), tcphost::closeGracefully()}, 2 * options.runs,
+      kServerTimeoutMs);
+  std::printf("tcpbench: %zu MiB body sent with Content-Length, %zu bytes on the wire, %d runs of each sender "
+              "alternating; the server checks every byte\n",
+              options.sizeMiB, request.size(), options.runs);
+  std::fputs(kUnits, stdout);
+  return compare(
+      options, "send", [&] { return sendThroughPlugin(dll, server.port(), request, reply); },
+      [&] { return sendRaw(server.port(), request, reply); });
+}
+
+int benchmark(const Options& options) {
+  const std::string dll = options.dllPath.empty() ? programFolder() + "tcp.dll" : options.dllPath;
+  return options.send ? sending(options, dll) : receiving(options, dll);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <ws2tcpip.h>
 
 #include <algorithm>
+#include <string_view>
 
 namespace tcphost {
 
@@ -11,6 +12,9 @@ ServerStep sendBytes(std::string bytes) { return {ServerStep::Kind::Send, std::m
 ServerStep pause(std::size_t milliseconds) { return {ServerStep::Kind::Pause, {}, milliseconds}; }
 ServerStep readUntil(std::string marker) { return {ServerStep::Kind::ReadUntil, std::move(marker)}; }
 ServerStep readBytes(std::size_t count) { return {ServerStep::Kind::ReadBytes, {}, count}; }
+ServerStep readExpected(std::string expected) {
+  return {ServerStep::Kind::ReadExpected, std::move(expected)};
+}
 ServerStep closeGracefully() { return {ServerStep::Kind::Close, {}, 0}; }
 ServerStep resetConnection() { return {ServerStep::Kind::Reset, {}, 0}; }
 ServerStep dripBytes(std::string bytes, std::size_t milliseconds) {
@@ -59,6 +63,26 @@ SOCKET listenOn(Loopback family) {
   address.sin6_addr = in6addr_loopback;
   bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address);
   return listener;
+}
+
+constexpr std::size_t kCheckedReadPiece = 1 << 20;
+
+// What `pending` holds of the expected bytes is checked first, then the rest
+// as it arrives, in large reads.
+bool readExpectedBytes(SOCKET socket, std::string& pending, std::string_view expected) {
+  const std::size_t buffered = std::min(pending.size(), expected.size());
+  if (std::string_view(pending).substr(0, buffered) != expected.substr(0, buffered)) return false;
+  pending.erase(0, buffered);
+  std::string piece(std::min(kCheckedReadPiece, expected.size() - buffered), '\0');
+  for (std::size_t matched = buffered; matched < expected.size();) {
+    const int wanted = static_cast<int>(std::min(piece.size(), expected.size() - matched));
+    const int count = recv(socket, piece.data(), wanted, 0);
+    if (count <= 0) return false;
+    const auto got = static_cast<std::size_t>(count);
+    if (std::string_view(piece.data(), got) != expected.substr(matched, got)) return false;
+    matched += got;
+  }
+  return true;
 }
 
 bool sendAll(SOCKET socket, const std::string& bytes) {
@@ -146,6 +170,9 @@ void ScriptedServer::serve(std::uintptr_t handle) {
       case ServerStep::Kind::ReadBytes:
         while (open && pending.size() < step.count) open = readMore();
         if (open) pending.erase(0, step.count);
+        break;
+      case ServerStep::Kind::ReadExpected:
+        open = readExpectedBytes(connection, pending, step.bytes);
         break;
       case ServerStep::Kind::Close:
         shutdown(connection, SD_SEND);

@@ -10,9 +10,9 @@ namespace tcphost {
 
 // One step of what a test server does with a connection.
 struct ServerStep {
-  enum class Kind { Send, Pause, ReadUntil, ReadBytes, Close, Reset, Drip, Stream };
+  enum class Kind { Send, Pause, ReadUntil, ReadBytes, ReadExpected, Close, Reset, Drip, Stream };
   Kind kind;
-  std::string bytes;       // Send: what to send; ReadUntil: the marker
+  std::string bytes;       // Send: what to send; ReadUntil: the marker; ReadExpected: what must come
   std::size_t count = 0;   // ReadBytes: how many; Pause: milliseconds
   std::size_t times = 0;   // Drip: milliseconds between bytes; Stream: repetitions
 };
@@ -21,6 +21,10 @@ ServerStep sendBytes(std::string bytes);
 ServerStep pause(std::size_t milliseconds);
 ServerStep readUntil(std::string marker);
 ServerStep readBytes(std::size_t count);
+// Reads as many bytes as `expected` holds and compares them as they come,
+// keeping none (so a large upload costs no memory); a byte that differs
+// ends the script there.
+ServerStep readExpected(std::string expected);
 ServerStep closeGracefully();
 ServerStep resetConnection();
 // Sends bytes one at a time, with a pause of the given milliseconds after each.
