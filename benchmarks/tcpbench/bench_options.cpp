@@ -8,7 +8,7 @@ namespace tcpbench {
 
 namespace {
 
-constexpr char kUsage[] = "usage: tcpbench [--size MiB] [--runs R] [--chunked | --events | --send] [--dll PATH]\n"
+constexpr char kUsage[] = "usage: tcpbench [--size MiB] [--runs R] [--chunked] [--events] [--send] [--dll PATH]\n"
     "       tcpbench --version\n";
 
 std::optional<long> positiveNumber(const char* text, long limit) {

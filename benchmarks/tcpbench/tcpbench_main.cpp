@@ -14,7 +14,6 @@
 
 #include "bench_options.h"
 #include "http_response.h"
-#include "loopback_server.h"
 #include "plugin_receiver.h"
 #include "plugin_sender.h"
 #include "raw_receiver.h"
@@ -100,8 +99,10 @@ int compare(const Options& options, const char* measure, const Runner& throughPl
 int receiving(const Options& options, const std::string& dll) {
   const std::string request = benchRequest();
   const std::string response = benchResponse(options.sizeMiB * kMiB, options.chunked);
-  LoopbackServer server(response);
-  if (!server.listening()) {
+  const tcphost::ScriptedServer server(
+      {tcphost::readUntil("\r\n\r\n"), tcphost::sendBytes(response), tcphost::closeGracefully()}, 2 * options.runs,
+      kServerTimeoutMs);
+  if (server.port() == 0) {
     std::fputs("tcpbench: the loopback server could not listen\n", stderr);
     return 1;
   }
@@ -123,6 +124,10 @@ int sending(const Options& options, const std::string& dll) {
   const tcphost::ScriptedServer server(
       {tcphost::readExpected(request), tcphost::sendBytes(reply), tcphost::closeGracefully()}, 2 * options.runs,
       kServerTimeoutMs);
+  if (server.port() == 0) {
+    std::fputs("tcpbench: the loopback server could not listen\n", stderr);
+    return 1;
+  }
   std::printf("tcpbench: %zu MiB body sent with Content-Length, %zu bytes on the wire, %d runs of each sender "
               "alternating; the server checks every byte\n",
               options.sizeMiB, request.size(), options.runs);
