@@ -80,6 +80,7 @@ RunResult sendRaw(std::uint16_t port, const std::string& request, const std::str
   memory.stop();
   result.peakAboveBaseline = memory.peakAboveBaseline();
   result.steps = upload.sends();
+  result.stepName = "sends";
 
   if (result.failure.empty() && upload.reply() != reply)
     result.failure = "the server did not take the request as sent (no reply)";
