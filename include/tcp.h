@@ -177,9 +177,16 @@ void TCP_CALL getsize(void);
    A refusal gives code 3, lasterror "TCP_E_PROXY_<status>" with the proxy's status as its value. */
 void TCP_CALL setproxy(void);
 
+/* ---- Client certificates ---- */
+
+/* 47: text: the path of a PKCS#12 file (.pfx/.p12, at most 1 MiB); the text given to SetFile before it: its
+   password (empty for none). Offered to servers that ask for a client certificate from the next kconect on;
+   an empty path forgets it. value <- 0 when taken, else the code of why not; the text is left as it was. */
+void TCP_CALL setcert(void);
+
 /*
  * Every export as X(ordinal, name). Libraries older than this header lack
- * ordinals 37 to 46: look those up with GetProcAddress and use them when
+ * ordinals 37 to 47: look those up with GetProcAddress and use them when
  * present.
  */
 #define TCP_EXPORTS(X)                                                                          \
@@ -191,7 +198,7 @@ void TCP_CALL setproxy(void);
   X(29, GetInfo) X(30, GetShortInfo) X(31, Copyright) X(32, SetPath) X(33, GetData)             \
   X(34, SetData) X(35, GetFile) X(36, SetFile) X(37, settls) X(38, lasterror) X(39, settimeout)  \
   X(40, addca) X(41, setevents) X(42, nextevent) X(43, getstatus) X(44, getvalue) X(45, getsize) \
-  X(46, setproxy)
+  X(46, setproxy) X(47, setcert)
 
 #ifdef __cplusplus
 }

@@ -61,7 +61,7 @@ RunResult sendThroughPlugin(const std::string& dllPath, std::uint16_t port, cons
   else if (!closed) result.failure = "no code 2 within the time limit";
   else {
     plugin.command("recev");
-    if (plugin.getFile() != reply) result.failure = "the server did not take the request as sent (no reply)";
+    if (plugin.getFile() != reply) result.failure = "no reply from the server";
   }
   return result;
 }

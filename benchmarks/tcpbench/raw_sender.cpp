@@ -83,7 +83,7 @@ RunResult sendRaw(std::uint16_t port, const std::string& request, const std::str
   result.stepName = "sends";
 
   if (result.failure.empty() && upload.reply() != reply)
-    result.failure = "the server did not take the request as sent (no reply)";
+    result.failure = "no reply from the server";
   return result;
 }
 

@@ -6,6 +6,7 @@
 #include <winsock2.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <exception>
 #include <functional>
@@ -118,14 +119,44 @@ int receiving(const Options& options, const std::string& dll) {
       [&] { return receiveRaw(server.port(), request, response); });
 }
 
-// The server checks every byte of each request as it comes and answers only
-// when all came as sent.
+// What the server read of one request against what was sent, on the
+// server's thread as the bytes come; judged once the run is over.
+class UploadCheck {
+ public:
+  explicit UploadCheck(const std::string& expected) : expected_(expected) {}
+
+  void take(std::string_view piece) {
+    const std::size_t at = read_;
+    if (at + piece.size() > expected_.size() || piece != std::string_view(expected_).substr(at, piece.size()))
+      differs_ = true;
+    read_ = at + piece.size();
+  }
+
+  // Marks a run that otherwise went well as failed when the bytes differed,
+  // and starts afresh for the next.
+  RunResult judge(RunResult result) {
+    if (result.failure.empty() && (differs_ || read_ != expected_.size()))
+      result.failure = "the server read " + std::to_string(read_.load()) + " bytes, not the request as sent";
+    read_ = 0;
+    differs_ = false;
+    return result;
+  }
+
+ private:
+  const std::string& expected_;
+  std::atomic<std::size_t> read_{0};
+  std::atomic<bool> differs_{false};
+};
+
+// The server checks every byte of each request as it comes, then answers.
 int sending(const Options& options, const std::string& dll) {
   const std::string request = benchUpload(options.sizeMiB * kMiB);
   const std::string reply = benchUploadReply();
+  UploadCheck check(request);
   const tcphost::ScriptedServer server(
-      {tcphost::readExpected(request), tcphost::sendBytes(reply), tcphost::closeGracefully()}, 2 * options.runs,
-      kServerTimeoutMs);
+      {tcphost::passBytes(request.size(), [&](std::string_view piece) { check.take(piece); }),
+       tcphost::sendBytes(reply), tcphost::closeGracefully()},
+      2 * options.runs, kServerTimeoutMs);
   if (server.port() == 0) {
     std::fputs("tcpbench: the loopback server could not listen\n", stderr);
     return 1;
@@ -135,8 +166,8 @@ int sending(const Options& options, const std::string& dll) {
               options.sizeMiB, request.size(), options.runs);
   std::fputs(kUnits, stdout);
   return compare(
-      options, "send", [&] { return sendThroughPlugin(dll, server.port(), request, reply); },
-      [&] { return sendRaw(server.port(), request, reply); });
+      options, "send", [&] { return check.judge(sendThroughPlugin(dll, server.port(), request, reply)); },
+      [&] { return check.judge(sendRaw(server.port(), request, reply)); });
 }
 
 int benchmark(const Options& options) {

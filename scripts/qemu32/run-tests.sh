@@ -43,6 +43,11 @@ done <"$program_list"
 [ -s "$share/programs" ] || fail "no test program to run in $test_dir"
 cp -r "$QEMU32_DIR/../../tests/tls" "$share/tls" || fail "the TLS test server's files are missing"
 cp -r "$QEMU32_DIR/../../tests/proxy" "$share/proxy" || fail "the proxy's start script is missing"
+# The machine has no OpenSSL: the certificate matrix is made here, for the
+# port its HTTP listener takes there.
+matrix_port=18480
+"$QEMU32_DIR/../../tests/tls/make-matrix.sh" "$share/tls/matrix" "$matrix_port" $((matrix_port + 1)) >/dev/null ||
+  fail "the certificate matrix could not be made"
 
 cat >"$share/job.sh" <<JOB
 . /mnt/share/guest-wine.sh
@@ -52,7 +57,8 @@ cp -r /mnt/share/bin/* /root/run/
 cd /root/run
 # The TLS test server writes its ports and the test CA beside the programs.
 cp -r /mnt/share/tls /root/tls
-python3 /root/tls/tls_server.py /root/tls/certs /root/run --lifetime $machine_seconds >/root/tls/server.log 2>&1 &
+python3 /root/tls/tls_server.py /root/tls/certs /root/run --lifetime $machine_seconds \
+  --matrix-made /root/tls/matrix --matrix-port $matrix_port >/root/tls/server.log 2>&1 &
 tenths=0
 while [ ! -f /root/run/tls-server.ports ] && [ "\$tenths" -lt 600 ]; do
   sleep 0.1

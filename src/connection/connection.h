@@ -89,5 +89,9 @@ void SetTimeout(Session& session, std::int32_t milliseconds);
 // refused unread.
 inline constexpr std::size_t kMaxCertificateFile = 1 << 20;
 std::int32_t TrustCertificateFile(Session& session, const std::string& path);
+// Offers the certificate and key of the PKCS#12 file at path, opened with
+// password, to servers that ask for one from the next connection on; an empty
+// path forgets it. 0 or the code of why not, with the same file bound.
+std::int32_t UseClientCertificateFile(Session& session, const std::string& path, std::string_view password);
 
 }  // namespace tcp

@@ -39,4 +39,12 @@ std::int32_t TrustCertificateFile(Session& session, const std::string& path) {
   return static_cast<std::int32_t>(session.platform.tls->addTrustedRoot(file.bytes));
 }
 
+std::int32_t UseClientCertificateFile(Session& session, const std::string& path, std::string_view password) {
+  if (!session.platform.tls) return static_cast<std::int32_t>(kTlsPackageNotFound);
+  if (path.empty()) return static_cast<std::int32_t>(session.platform.tls->useClientCertificate({}, {}));
+  const FileSystem::ReadResult file = session.platform.files->readFile(path, kMaxCertificateFile);
+  if (file.error != 0) return static_cast<std::int32_t>(file.error);
+  return static_cast<std::int32_t>(session.platform.tls->useClientCertificate(file.bytes, password));
+}
+
 }  // namespace tcp

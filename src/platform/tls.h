@@ -74,6 +74,11 @@ class TlsSystem {
   // Trusts a certificate (PEM or DER bytes) as a root for later sessions, in
   // addition to the system's roots; 0 or why it was not taken.
   virtual TlsCode addTrustedRoot(std::string_view certificate) = 0;
+  // Takes the certificate and private key of a PKCS#12 file's bytes, opened
+  // with password, to offer to servers that ask for one in later sessions;
+  // empty bytes forget it. 0 or why it was not taken (the certificate held
+  // before stays then).
+  virtual TlsCode useClientCertificate(std::string_view pkcs12, std::string_view password) = 0;
 };
 
 }  // namespace tcp

@@ -1,6 +1,6 @@
-// The commands for TLS, failure reasons, the timeout, trusted certificates
-// and the proxy, as the host calls them: inputs from the slots, results back
-// into them.
+// The commands for TLS, failure reasons, the timeout, trusted certificates,
+// the client certificate and the proxy, as the host calls them: inputs from
+// the slots, results back into them.
 #include "connection/connection.h"
 #include "plugin/entry_barrier.h"
 
@@ -33,6 +33,16 @@ void addca() {
   Shielded([&] {
     tcp::Session& session = PluginSession();
     session.exchange.ExchangeValue = tcp::TrustCertificateFile(session, session.exchange.ExchangeText);
+  });
+}
+
+// The text names the PKCS#12 file, the text before it its password; both
+// stay as they were, and the value says whether the certificate was taken.
+void setcert() {
+  Shielded([&] {
+    tcp::Session& session = PluginSession();
+    session.exchange.ExchangeValue =
+        tcp::UseClientCertificateFile(session, session.exchange.ExchangeText, session.exchange.FileHistory[1]);
   });
 }
 

@@ -1,83 +1,73 @@
 #include <algorithm>
+#include <array>
+#include <cstdio>
 #include <iterator>
 
+#include "tcpsocket/error_table.h"
 #include "tcpsocket/tcp_client.h"
 
 namespace tcp {
 namespace {
 
-struct ErrorText {
+constexpr char kUnknownSocketError[] = "WSAEUNKNOWN";
+
+struct SocketError {
   std::int32_t code;
-  const char* text;
+  const char* symbol;
+  const char* boxText;
 };
 
-// Sorted by code. The Cyrillic texts are code page 1251 bytes.
-constexpr ErrorText kErrorTexts[] = {
-    {10004, "WSAEINTR"},
-    {10009, "WSAEBADF"},
-    {10013, "\xe4\xee\xf1\xf2\xf3\xef \xe7\xe0\xef\xf0\xe5\xf9\xe5\xed"},  // доступ запрещен
-    {10014, "\xed\xe5\xe4\xe5\xe9\xf1\xf2\xe2\xe8\xf2\xe5\xeb\xfc\xed\xfb\xe9 \xe0\xe4\xf0\xe5\xf1"},  // недействительный адрес
-    {10022, "WSAEINVAL"},
-    {10024, "WSAEMFILE"},
-    {10035, "WSAEWOULDBLOCK"},
-    {10036, "WSAEINPROGRESS"},
-    {10037, "WSAEALREADY"},
-    {10038, "WSAENOTSOCK"},
-    {10039, "WSAEDESTADDRREQ"},
-    {10040, "WSAEMSGSIZE"},
-    {10041, "WSAEPROTOTYPE"},
-    {10042, "WSAENOPROTOOPT"},
-    {10043, "WSAEPROTONOSUPPORT"},
-    {10044, "WSAESOCKTNOSUPPORT"},
-    {10045, "WSAEOPNOTSUPP"},
-    {10046, "WSAEPFNOSUPPORT"},
-    // не поддержанное семейством протокола
-    {10047, "\xed\xe5 \xef\xee\xe4\xe4\xe5\xf0\xe6\xe0\xed\xed\xee\xe5 \xf1\xe5\xec\xe5\xe9\xf1\xf2\xe2\xee\xec "
-            "\xef\xf0\xee\xf2\xee\xea\xee\xeb\xe0"},
-    // Адрес уже в использовании
-    {10048, "\xc0\xe4\xf0\xe5\xf1 \xf3\xe6\xe5 \xe2 \xe8\xf1\xef\xee\xeb\xfc\xe7\xee\xe2\xe0\xed\xe8\xe8"},
-    // Не может назначать требуемый адрес
-    {10049, "\xcd\xe5 \xec\xee\xe6\xe5\xf2 \xed\xe0\xe7\xed\xe0\xf7\xe0\xf2\xfc \xf2\xf0\xe5\xe1\xf3\xe5\xec\xfb\xe9 "
-            "\xe0\xe4\xf0\xe5\xf1"},
-    {10050, "WSAENETDOWN"},
-    {10051, "WSAENETUNREACH"},
-    {10052, "WSAENETRESET"},
-    // аварийное прекращение работы связи
-    {10053, "\xe0\xe2\xe0\xf0\xe8\xe9\xed\xee\xe5 \xef\xf0\xe5\xea\xf0\xe0\xf9\xe5\xed\xe8\xe5 "
-            "\xf0\xe0\xe1\xee\xf2\xfb \xf1\xe2\xff\xe7\xe8"},
-    {10054, "WSAECONNRESET"},
-    {10055, "WSAENOBUFS"},
-    {10056, "WSAEISCONN"},
-    {10057, "WSAENOTCONN"},
-    {10058, "WSAESHUTDOWN"},
-    {10059, "WSAETOOMANYREFS"},
-    {10060, "WSAETIMEDOUT"},
-    {10061, "\xcd\xc5\xd2 \xd1\xc2\xdf\xc7\xc8"},  // НЕТ СВЯЗИ
-    {10062, "WSAELOOP"},
-    {10063, "WSAENAMETOOLONG"},
-    {10064, "WSAEHOSTDOWN"},
-    {10065, "WSAEHOSTUNREACH"},
-    {10066, "WSAENOTEMPTY"},
-    {10067, "WSAEPROCLIM"},
-    {10068, "WSAEUSERS"},
-    {10069, "WSAEDQUOT"},
-    {10070, "WSAESTALE"},
-    {10071, "WSAEREMOTE"},
-    {10091, "WSASYSNOTREADY"},
-    {10092, "WSAVERNOTSUPPORTED"},
-    {10093, "WSANOTINITIALISED"},
-    {11001, "WSAHOST_NOT_FOUND"},
-    {11002, "WSATRY_AGAIN"},
-    {11003, "WSANO_RECOVERY"},
-    {11004, "WSANO_DATA"},
+struct Reason {
+  TlsCode code;
+  const char* symbol;
 };
+
+#define TCP_SAME nullptr
+#define TCP_UNSHOWN kUnknownSocketError
+#define TCP_SOCKET_ENTRY(code, symbol, boxText) {code, #symbol, boxText},
+constexpr SocketError kSocketErrors[] = {TCP_SOCKET_ERRORS(TCP_SOCKET_ENTRY)};
+#undef TCP_SOCKET_ENTRY
+#undef TCP_UNSHOWN
+#undef TCP_SAME
+
+#define TCP_REASON_ENTRY(code, symbol) {code, #symbol},
+constexpr Reason kReasons[] = {TCP_REASONS(TCP_REASON_ENTRY)};
+#undef TCP_REASON_ENTRY
+
+template <typename Entry, std::size_t N>
+constexpr bool SortedByCode(const Entry (&entries)[N]) {
+  for (std::size_t i = 1; i < N; ++i)
+    if (!(entries[i - 1].code < entries[i].code)) return false;
+  return true;
+}
+static_assert(SortedByCode(kSocketErrors), "the socket errors must be listed by code, each once");
+static_assert(SortedByCode(kReasons), "the reasons must be listed by code, each once");
+
+template <typename Entry, std::size_t N, typename Code>
+const Entry* Find(const Entry (&entries)[N], Code code) {
+  const Entry* found = std::lower_bound(std::begin(entries), std::end(entries), code,
+                                        [](const Entry& entry, Code c) { return entry.code < c; });
+  return found != std::end(entries) && found->code == code ? found : nullptr;
+}
 
 }  // namespace
 
 std::string ErrorName(std::int32_t code) {
-  const auto found = std::lower_bound(std::begin(kErrorTexts), std::end(kErrorTexts), code,
-                                      [](const ErrorText& entry, std::int32_t c) { return entry.code < c; });
-  return found != std::end(kErrorTexts) && found->code == code ? found->text : "WSAEUNKNOWN";
+  const SocketError* found = Find(kSocketErrors, code);
+  if (!found) return kUnknownSocketError;
+  return found->boxText ? found->boxText : found->symbol;
+}
+
+std::string SocketErrorSymbol(std::int32_t code) {
+  const SocketError* found = Find(kSocketErrors, code);
+  return found ? found->symbol : kUnknownSocketError;
+}
+
+std::string TlsErrorName(TlsCode code) {
+  if (const Reason* found = Find(kReasons, code)) return found->symbol;
+  std::array<char, 16> hex{};
+  std::snprintf(hex.data(), hex.size(), "0x%08X", static_cast<unsigned>(code));
+  return hex.data();
 }
 
 }  // namespace tcp

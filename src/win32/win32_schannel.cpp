@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "tcpsocket/certificate_name.h"
+#include "win32/win32_client_certificate.h"
 #include "win32/win32_security.h"
 #include "win32/win32_tls.h"
 
@@ -14,14 +15,14 @@ constexpr ULONG kRequestFlags = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT 
                                 ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM | ISC_REQ_EXTENDED_ERROR;
 // The certificate is checked by checkServerCertificate, never by Schannel
 // alone (Wine's Schannel does not check it at all), and no client
-// certificate is offered unasked.
+// certificate is offered but the one setcert gave.
 constexpr DWORD kCredentialFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS;
 constexpr DWORD kAllowedProtocols = SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT;
 constexpr unsigned char kAlertRecord = 0x15;
 
 // TLS 1.2 and, where the system has it, 1.3 (SCH_CREDENTIALS, Windows 10
 // 1809 on); systems without SCH_CREDENTIALS get TLS 1.2 through SCHANNEL_CRED.
-TlsCode acquireCredentials(CredHandle& credentials) {
+TlsCode acquireCredentials(CredHandle& credentials, PCCERT_CONTEXT clientCertificate) {
   char package[] = UNISP_NAME_A;
   TLS_PARAMETERS parameters = {};
   parameters.grbitDisabledProtocols = ~kAllowedProtocols;
@@ -30,6 +31,8 @@ TlsCode acquireCredentials(CredHandle& credentials) {
   current.dwFlags = kCredentialFlags;
   current.cTlsParameters = 1;
   current.pTlsParameters = &parameters;
+  current.cCreds = clientCertificate ? 1 : 0;
+  current.paCred = &clientCertificate;
   if (AcquireCredentialsHandleA(nullptr, package, SECPKG_CRED_OUTBOUND, nullptr, &current, nullptr, nullptr,
                                 &credentials, nullptr) == SEC_E_OK)
     return 0;
@@ -37,6 +40,8 @@ TlsCode acquireCredentials(CredHandle& credentials) {
   older.dwVersion = SCHANNEL_CRED_VERSION;
   older.dwFlags = kCredentialFlags;
   older.grbitEnabledProtocols = SP_PROT_TLS1_2_CLIENT;
+  older.cCreds = current.cCreds;
+  older.paCred = &clientCertificate;
   return static_cast<TlsCode>(AcquireCredentialsHandleA(nullptr, package, SECPKG_CRED_OUTBOUND, nullptr, &older,
                                                         nullptr, nullptr, &credentials, nullptr));
 }
@@ -69,20 +74,22 @@ const char* protocolName(DWORD protocol) {
 
 class SchannelSession final : public TlsSession {
  public:
-  SchannelSession(std::string serverName, HCERTSTORE addedRoots)
+  SchannelSession(std::string serverName, HCERTSTORE addedRoots, PCCERT_CONTEXT clientCertificate)
       : serverName_(std::move(serverName)),
         // An address is never sent as the server name indication.
         targetName_(IpLiteralBytes(serverName_).empty() ? serverName_.data() : nullptr),
-        addedRoots_(addedRoots ? CertDuplicateStore(addedRoots) : nullptr) {}
+        addedRoots_(addedRoots ? CertDuplicateStore(addedRoots) : nullptr),
+        clientCertificate_(clientCertificate ? CertDuplicateCertificateContext(clientCertificate) : nullptr) {}
 
   ~SchannelSession() override {
     if (haveContext_) DeleteSecurityContext(&context_);
     if (haveCredentials_) FreeCredentialsHandle(&credentials_);
     if (addedRoots_) CertCloseStore(addedRoots_, 0);
+    if (clientCertificate_) CertFreeCertificateContext(clientCertificate_);
   }
 
   TlsCode acquire() {
-    const TlsCode code = acquireCredentials(credentials_);
+    const TlsCode code = acquireCredentials(credentials_, clientCertificate_);
     haveCredentials_ = code == 0;
     return code;
   }
@@ -101,7 +108,7 @@ class SchannelSession final : public TlsSession {
       if (status == SEC_E_OK || status == SEC_I_CONTINUE_NEEDED) haveContext_ = true;
       std::string toSend = takeBuffer(out[0]);
       toSend += takeBuffer(out[1]);
-      // A server asking for a client certificate gets none.
+      // A server asking for a client certificate when none was given gets none.
       if (status == SEC_I_INCOMPLETE_CREDENTIALS && !(requestFlags_ & ISC_REQ_USE_SUPPLIED_CREDS)) {
         requestFlags_ |= ISC_REQ_USE_SUPPLIED_CREDS;
         continue;
@@ -222,6 +229,7 @@ class SchannelSession final : public TlsSession {
   std::string serverName_;
   char* targetName_;
   HCERTSTORE addedRoots_;
+  PCCERT_CONTEXT clientCertificate_;
   CredHandle credentials_ = {};
   bool haveCredentials_ = false;
   CtxtHandle context_ = {};
@@ -237,7 +245,8 @@ class SchannelSystem final : public TlsSystem {
   }
 
   std::unique_ptr<TlsSession> open(const std::string& serverName, TlsCode& error) override {
-    auto session = std::make_unique<SchannelSession>(serverName, hasRoots_ ? roots_ : nullptr);
+    auto session =
+        std::make_unique<SchannelSession>(serverName, hasRoots_ ? roots_ : nullptr, clientCertificate_.certificate());
     error = session->acquire();
     if (error != 0) return nullptr;
     return session;
@@ -265,9 +274,18 @@ class SchannelSystem final : public TlsSystem {
     return 0;
   }
 
+  TlsCode useClientCertificate(std::string_view pkcs12, std::string_view password) override {
+    if (pkcs12.empty()) {
+      clientCertificate_ = ClientCertificate();
+      return 0;
+    }
+    return ClientCertificate::load(pkcs12, password, clientCertificate_);
+  }
+
  private:
   HCERTSTORE roots_ = nullptr;
   bool hasRoots_ = false;
+  ClientCertificate clientCertificate_;
 };
 
 }  // namespace

@@ -10,6 +10,7 @@ constexpr TlsCode kIllegalMessage = 0x80090326;    // SEC_E_ILLEGAL_MESSAGE
 constexpr TlsCode kDecryptFailure = 0x80090330;    // SEC_E_DECRYPT_FAILURE
 constexpr TlsCode kOutOfSequence = 0x80090310;     // SEC_E_OUT_OF_SEQUENCE
 constexpr TlsCode kBadCertificate = 0x8009310B;    // CRYPT_E_ASN1_BADTAG
+constexpr TlsCode kWrongPassword = 0x80070056;     // HRESULT of ERROR_INVALID_PASSWORD
 
 struct Framed {
   char type;
@@ -143,6 +144,13 @@ std::unique_ptr<TlsSession> FakeTlsSystem::open(const std::string& serverName, T
 TlsCode FakeTlsSystem::addTrustedRoot(std::string_view certificate) {
   if (certificate.empty()) return kBadCertificate;
   trustedRoots.emplace_back(certificate);
+  return 0;
+}
+
+TlsCode FakeTlsSystem::useClientCertificate(std::string_view pkcs12, std::string_view password) {
+  if (!pkcs12.empty() && pkcs12 != "pkcs12:" + std::string(password)) return kWrongPassword;
+  clientCertificate = pkcs12;
+  clientPassword = password;
   return 0;
 }
 

@@ -34,6 +34,7 @@ std::vector<FakeRecord> parseFakeRecords(std::string_view bytes);
 struct FakeTlsSystem : TlsSystem {
   std::unique_ptr<TlsSession> open(const std::string& serverName, TlsCode& error) override;
   TlsCode addTrustedRoot(std::string_view certificate) override;
+  TlsCode useClientCertificate(std::string_view pkcs12, std::string_view password) override;
 
   TlsCode openError = 0;     // open() fails with this when non-zero
   TlsCode peerVerdict = 0;   // what verifyPeer() says about the peer
@@ -47,6 +48,10 @@ struct FakeTlsSystem : TlsSystem {
   int recordsMade = 0;
   std::vector<std::string> serverNames;  // one per session opened
   std::vector<std::string> trustedRoots;
+  // The file and password taken last; the file is refused when it is not
+  // "pkcs12:" followed by the password.
+  std::string clientCertificate;
+  std::string clientPassword;
 };
 
 }  // namespace tcp::fakes

@@ -117,6 +117,7 @@ class ScriptedSystem : public tcp::TlsSystem {
     return std::make_unique<ScriptedSession>(script_, model_);
   }
   tcp::TlsCode addTrustedRoot(std::string_view) override { return 0; }
+  tcp::TlsCode useClientCertificate(std::string_view, std::string_view) override { return 0; }
 
  private:
   FuzzedDataProvider& script_;

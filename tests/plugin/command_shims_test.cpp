@@ -50,6 +50,7 @@ void getstatus();
 void getvalue();
 void getsize();
 void setproxy();
+void setcert();
 }
 
 namespace tcp {
@@ -203,6 +204,27 @@ TEST_F(CommandShims, AddcaLeavesTheTextAndPutsItsVerdictInTheValue) {
   EXPECT_EQ(session.exchange.ExchangeValue, static_cast<std::int32_t>(0x80070002));
   EXPECT_EQ(tls.trustedRoots, std::vector<std::string>{"certificate"});
   EXPECT_TRUE(windows.posted.empty());
+}
+
+// setcert reads its password from the text before the path, which stays.
+TEST_F(CommandShims, SetcertTakesThePasswordFromTheTextBeforeThePath) {
+  fakes::FakeTlsSystem tls;
+  session.platform.tls = &tls;
+  files.files["me.p12"] = "pkcs12:secret";
+  SetFile("wrong");
+  EXPECT_EQ(run(setcert, "me.p12"), "me.p12");
+  EXPECT_EQ(session.exchange.ExchangeValue, static_cast<std::int32_t>(0x80070056));
+  EXPECT_EQ(tls.clientCertificate, "") << "nothing taken";
+  SetFile("secret");
+  EXPECT_EQ(run(setcert, "me.p12"), "me.p12");
+  EXPECT_EQ(session.exchange.ExchangeValue, 0);
+  EXPECT_EQ(tls.clientCertificate, "pkcs12:secret");
+  EXPECT_EQ(run(setcert, "gone.p12"), "gone.p12");
+  EXPECT_EQ(session.exchange.ExchangeValue, static_cast<std::int32_t>(0x80070002));
+  EXPECT_EQ(tls.clientCertificate, "pkcs12:secret") << "a file that cannot be read changes nothing";
+  EXPECT_EQ(run(setcert, ""), "");
+  EXPECT_EQ(session.exchange.ExchangeValue, 0);
+  EXPECT_EQ(tls.clientCertificate, "") << "an empty path forgets it";
 }
 
 TEST_F(CommandShims, GetvalueJoinsTheValuesOfTheFieldsOfThatNameOnly) {

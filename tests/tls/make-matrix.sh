@@ -69,6 +69,8 @@ subjectAltName = ${many}DNS:localhost
 subjectAltName = DNS:*.matrix.test
 [ipv4_ext]
 subjectAltName = IP:127.0.0.1
+[ipv6_ext]
+subjectAltName = IP:::1
 [revoked_ext]
 subjectAltName = DNS:localhost
 crlDistributionPoints = URI:$http/intermediate-$run.crl
@@ -149,6 +151,7 @@ leaf revocation_offline intermediate rsa:2048 sha256 $from $until /CN=localhost 
 leaf many_names intermediate rsa:2048 sha256 $from $until /CN=localhost many_ext
 leaf wildcard intermediate rsa:2048 sha256 $from $until /CN=wildcard.matrix.test wildcard_ext
 leaf ipv4 intermediate rsa:2048 sha256 $from $until /CN=127.0.0.1 ipv4_ext
+leaf ipv6 intermediate rsa:2048 sha256 $from $until /CN=::1 ipv6_ext
 leaf no_common_name intermediate rsa:2048 sha256 $from $until "/O=tcp.dll matrix" good_ext
 leaf sha384 intermediate rsa:2048 sha384 $from $until /CN=localhost good_ext
 leaf sha512 intermediate rsa:2048 sha512 $from $until /CN=localhost good_ext

@@ -11,16 +11,19 @@ Listeners:
   tls13       the good certificate, TLS 1.3 only
   plain       plain HTTP: answers whatever arrives with a 400 response
   silent      accepts and never answers
+  clientauth  the good certificate, and a client certificate from the test
+              client CA required; GET /whoami answers the client's name
 
 With --matrix, the certificate matrix too (tests/tls/make-matrix.sh makes it
-in OUT/matrix; its root goes to OUT/tls-matrix-root.pem): one listener
+in OUT/matrix, or --matrix-made names one made for --matrix-port, where a
+machine without OpenSSL serves it; its root goes to OUT/tls-matrix-root.pem): one listener
 "matrix-NAME" per case, and a plain HTTP listener "matrix-http" that serves
 the intermediate's CRL and certificate named in the matrix's certificates.
 
 The TLS listeners serve GET /page (a small page), GET /big (a 16 MiB body:
 the 251-byte block ((i * 7 + 3) mod 256) repeated) and GET /sni (the server
 name the client indicated, "none" without one), then send close_notify and
-close.
+close. The client certificate's PKCS#12 file goes to OUT/tls-client.p12.
 """
 import argparse
 import functools
@@ -67,6 +70,9 @@ def serve_tls(conn, context, bodies):
         path = request.split(b" ")[1] if request.count(b" ") >= 2 else b""
         if path == b"/sni":
             bodies = {**bodies, path: (getattr(tls, "indicated", None) or "none").encode()}
+        if path == b"/whoami":
+            subject = dict(field[0] for field in (tls.getpeercert() or {}).get("subject", ()))
+            bodies = {**bodies, path: subject.get("commonName", "nobody").encode()}
         tls.sendall(response(bodies.get(path, b"")) if path in bodies else
                     b"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n")
         tls.unwrap().close()
@@ -108,6 +114,13 @@ def tls_context(certs, name, tls13_only=False):
     return context
 
 
+def client_auth_context(certs):
+    context = tls_context(certs, "localhost")
+    context.verify_mode = ssl.CERT_REQUIRED
+    context.load_verify_locations(os.path.join(certs, "client-ca.pem"))
+    return context
+
+
 def free_port():
     probe = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     probe.bind(("127.0.0.1", 0))
@@ -116,16 +129,18 @@ def free_port():
     return port
 
 
-def matrix_listeners(out):
-    """Makes the matrix and its HTTP listener; the TLS contexts by name."""
-    directory = os.path.join(out, "matrix")
+def matrix_listeners(out, made=None, http_port=0):
+    """Makes the matrix (or takes one made already in MADE for HTTP_PORT) and
+    its HTTP listener; the TLS contexts by name."""
+    directory = made or os.path.join(out, "matrix")
     os.makedirs(os.path.join(directory, "http"), exist_ok=True)
     handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=os.path.join(directory, "http"))
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", http_port), handler)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     port = server.server_address[1]
-    script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "make-matrix.sh")
-    subprocess.run([script, directory, str(port), str(free_port())], check=True)
+    if not made:
+        script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "make-matrix.sh")
+        subprocess.run([script, directory, str(port), str(free_port())], check=True)
     shutil.copyfile(os.path.join(directory, "root.pem"), os.path.join(out, "tls-matrix-root.pem"))
     names = sorted(f[:-4] for f in os.listdir(directory) if f.endswith(".key"))
     return port, {"matrix-" + name: tls_context(directory, name) for name in names}
@@ -151,6 +166,8 @@ def main():
     parser.add_argument("out")
     parser.add_argument("--lifetime", type=float, default=600)
     parser.add_argument("--matrix", action="store_true")
+    parser.add_argument("--matrix-made", help="a matrix make-matrix.sh made for --matrix-port")
+    parser.add_argument("--matrix-port", type=int, default=0)
     args = parser.parse_args()
 
     bodies = {b"/page": PAGE, b"/big": big_body()}
@@ -159,10 +176,11 @@ def main():
         "expired": tls_context(args.certs, "expired"),
         "selfsigned": tls_context(args.certs, "selfsigned"),
         "tls13": tls_context(args.certs, "localhost", tls13_only=True),
+        "clientauth": client_auth_context(args.certs),
     }
     matrix_port = None
-    if args.matrix:
-        matrix_port, matrix = matrix_listeners(args.out)
+    if args.matrix or args.matrix_made:
+        matrix_port, matrix = matrix_listeners(args.out, args.matrix_made, args.matrix_port)
         handlers.update(matrix)
     ports = {name: listen(lambda conn, c=context: serve_tls(conn, c, bodies)) for name, context in handlers.items()}
     if matrix_port:
@@ -171,6 +189,7 @@ def main():
     ports["silent"] = listen(serve_silent)
 
     shutil.copyfile(os.path.join(args.certs, "ca.pem"), os.path.join(args.out, "tls-test-ca.pem"))
+    shutil.copyfile(os.path.join(args.certs, "client.p12"), os.path.join(args.out, "tls-client.p12"))
     ports_file = os.path.join(args.out, "tls-server.ports")
     with open(ports_file + ".new", "w") as out:
         out.writelines("%s %d\n" % item for item in ports.items())

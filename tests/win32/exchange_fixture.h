@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
@@ -47,6 +48,11 @@ class ExchangeTest : public ::testing::Test {
   }
 
   bool waitFor(std::int32_t code) { return host.waitForCode(code, kEventTimeoutMs); }
+
+  bool seen(std::int32_t code) const {
+    const std::vector<std::int32_t> all = codes();
+    return std::find(all.begin(), all.end(), code) != all.end();
+  }
 
   std::vector<std::int32_t> codes() const {
     std::vector<std::int32_t> seen;

@@ -230,5 +230,50 @@ TEST_F(TlsExchangeTest, AddcaReportsAFileItCannotUse) {
   }
 }
 
+// The client certificate's file from the TLS test server, and its password.
+constexpr char kClientFile[] = "tls-client.p12";
+const std::string kClientPassword = "client secret";
+
+TEST_F(TlsExchangeTest, AServerThatAsksForAClientCertificateGetsTheOneSetcertGave) {
+  Request whoami = on("clientauth");
+  whoami.path = "/whoami";
+  const Outcome without = run(whoami);
+  EXPECT_EQ(without.codes, std::vector<std::int32_t>{3}) << "refused without a certificate";
+  EXPECT_NE(without.reason, "");
+
+  plugin.setFile("wrong password");
+  command("setcert", kClientFile);
+  EXPECT_EQ(plugin.getData(), static_cast<std::int32_t>(0x80070056)) << "ERROR_INVALID_PASSWORD";
+  EXPECT_EQ(plugin.getFile(), kClientFile);
+
+  plugin.setFile(kClientPassword);
+  command("setcert", kClientFile);
+  EXPECT_EQ(plugin.getData(), 0);
+  EXPECT_EQ(plugin.getFile(), kClientFile);
+  const Outcome with = run(whoami);
+  EXPECT_EQ(with.codes, (std::vector<std::int32_t>{1, 2}));
+  EXPECT_EQ(savedBody(), "tcp.dll test client") << "the name the server saw";
+  const Outcome elsewhere = run(on("good"));
+  EXPECT_EQ(elsewhere.codes, (std::vector<std::int32_t>{1, 2})) << "a server that does not ask";
+
+  command("setcert", "");
+  EXPECT_EQ(plugin.getData(), 0);
+  EXPECT_EQ(run(whoami).codes, std::vector<std::int32_t>{3}) << "forgotten";
+}
+
+TEST_F(TlsExchangeTest, SetcertReportsAFileItCannotUse) {
+  std::ofstream("too-large.p12", std::ios::binary) << std::string((1 << 20) + 1, 'x');
+  const std::pair<const char*, std::int32_t> cases[] = {
+      {"no-such-file.p12", static_cast<std::int32_t>(0x80070002)},  // ERROR_FILE_NOT_FOUND
+      {"too-large.p12", static_cast<std::int32_t>(0x800700DF)},      // ERROR_FILE_TOO_LARGE
+      {kTlsCaFile, static_cast<std::int32_t>(0x80092002)},            // CRYPT_E_BAD_ENCODE: not PKCS#12
+  };
+  for (const auto& [path, code] : cases) {
+    command("setcert", path);
+    EXPECT_EQ(plugin.getData(), code) << path;
+    EXPECT_EQ(plugin.getFile(), path);
+  }
+}
+
 }  // namespace
 }  // namespace tcptest

@@ -113,6 +113,8 @@ TEST_F(TlsMatrixTest, CertificatesACarefulClientRefuses) {
       {"wildcard", "matrix.test", 1, {"CERT_E_CN_NO_MATCH"}},
       {"ipv4", "localhost", 1, {"CERT_E_CN_NO_MATCH"}},
       {"good", "127.0.0.1", 1, {"CERT_E_CN_NO_MATCH"}},
+      {"ipv6", "127.0.0.1", 1, {"CERT_E_CN_NO_MATCH"}},
+      {"ipv6", "::2", 1, {"CERT_E_CN_NO_MATCH"}},
   });
 }
 
@@ -124,6 +126,9 @@ TEST_F(TlsMatrixTest, CertificatesACarefulClientAccepts) {
       {"many_names", "host999.matrix.test", 1, {}},
       {"wildcard", "www.matrix.test", 1, {}},
       {"ipv4", "127.0.0.1", 1, {}},
+      // The connection goes to 127.0.0.1; the name checked is the address.
+      {"ipv6", "::1", 1, {}},
+      {"ipv6", "0:0:0:0:0:0:0:1", 1, {}},
       {"no_common_name", "", 1, {}},
       {"sha384", "", 1, {}},
       {"sha512", "", 1, {}},

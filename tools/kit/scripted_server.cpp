@@ -12,9 +12,6 @@ ServerStep sendBytes(std::string bytes) { return {ServerStep::Kind::Send, std::m
 ServerStep pause(std::size_t milliseconds) { return {ServerStep::Kind::Pause, {}, milliseconds}; }
 ServerStep readUntil(std::string marker) { return {ServerStep::Kind::ReadUntil, std::move(marker)}; }
 ServerStep readBytes(std::size_t count) { return {ServerStep::Kind::ReadBytes, {}, count}; }
-ServerStep readExpected(std::string expected) {
-  return {ServerStep::Kind::ReadExpected, std::move(expected)};
-}
 ServerStep closeGracefully() { return {ServerStep::Kind::Close, {}, 0}; }
 ServerStep resetConnection() { return {ServerStep::Kind::Reset, {}, 0}; }
 ServerStep dripBytes(std::string bytes, std::size_t milliseconds) {
@@ -23,28 +20,11 @@ ServerStep dripBytes(std::string bytes, std::size_t milliseconds) {
 ServerStep streamRepeated(std::string block, std::size_t times) {
   return {ServerStep::Kind::Stream, std::move(block), 0, times};
 }
+ServerStep passBytes(std::size_t count, std::function<void(std::string_view)> sink) {
+  return {ServerStep::Kind::Pass, {}, count, 0, std::move(sink)};
+}
 
 namespace {
-
-constexpr std::size_t kCheckedReadPiece = 1 << 20;
-
-// What `pending` holds of the expected bytes is checked first, then the rest
-// as it arrives, in large reads.
-bool readExpectedBytes(SOCKET socket, std::string& pending, std::string_view expected) {
-  const std::size_t buffered = std::min(pending.size(), expected.size());
-  if (std::string_view(pending).substr(0, buffered) != expected.substr(0, buffered)) return false;
-  pending.erase(0, buffered);
-  std::string piece(std::min(kCheckedReadPiece, expected.size() - buffered), '\0');
-  for (std::size_t matched = buffered; matched < expected.size();) {
-    const int wanted = static_cast<int>(std::min(piece.size(), expected.size() - matched));
-    const int count = recv(socket, piece.data(), wanted, 0);
-    if (count <= 0) return false;
-    const auto got = static_cast<std::size_t>(count);
-    if (std::string_view(piece.data(), got) != expected.substr(matched, got)) return false;
-    matched += got;
-  }
-  return true;
-}
 
 bool sendAll(SOCKET socket, const std::string& bytes) {
   std::size_t sent = 0;
@@ -53,6 +33,23 @@ bool sendAll(SOCKET socket, const std::string& bytes) {
     const int result = send(socket, bytes.data() + sent, piece, 0);
     if (result <= 0) return false;
     sent += static_cast<std::size_t>(result);
+  }
+  return true;
+}
+
+// What an earlier step read beyond its own part is passed on first.
+bool passOn(SOCKET socket, std::string& pending, const ServerStep& step) {
+  std::size_t left = step.count;
+  const std::size_t early = std::min(left, pending.size());
+  if (early > 0) step.sink(std::string_view(pending).substr(0, early));
+  pending.erase(0, early);
+  left -= early;
+  char buffer[65536];
+  while (left > 0) {
+    const int count = recv(socket, buffer, static_cast<int>(std::min(left, sizeof buffer)), 0);
+    if (count <= 0) return false;
+    step.sink(std::string_view(buffer, static_cast<std::size_t>(count)));
+    left -= static_cast<std::size_t>(count);
   }
   return true;
 }
@@ -123,8 +120,8 @@ void ScriptedServer::serve(std::uintptr_t handle) {
         while (open && pending.size() < step.count) open = readMore();
         if (open) pending.erase(0, step.count);
         break;
-      case ServerStep::Kind::ReadExpected:
-        open = readExpectedBytes(connection, pending, step.bytes);
+      case ServerStep::Kind::Pass:
+        open = passOn(connection, pending, step);
         break;
       case ServerStep::Kind::Close:
         shutdown(connection, SD_SEND);

@@ -2,7 +2,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -12,21 +14,18 @@ namespace tcphost {
 
 // One step of what a test server does with a connection.
 struct ServerStep {
-  enum class Kind { Send, Pause, ReadUntil, ReadBytes, ReadExpected, Close, Reset, Drip, Stream };
+  enum class Kind { Send, Pause, ReadUntil, ReadBytes, Close, Reset, Drip, Stream, Pass };
   Kind kind;
-  std::string bytes;       // Send: what to send; ReadUntil: the marker; ReadExpected: what must come
-  std::size_t count = 0;   // ReadBytes: how many; Pause: milliseconds
+  std::string bytes;       // Send: what to send; ReadUntil: the marker
+  std::size_t count = 0;   // ReadBytes, Pass: how many; Pause: milliseconds
   std::size_t times = 0;   // Drip: milliseconds between bytes; Stream: repetitions
+  std::function<void(std::string_view)> sink = {};  // Pass: takes the bytes read
 };
 
 ServerStep sendBytes(std::string bytes);
 ServerStep pause(std::size_t milliseconds);
 ServerStep readUntil(std::string marker);
 ServerStep readBytes(std::size_t count);
-// Reads as many bytes as `expected` holds and compares them as they come,
-// keeping none (so a large upload costs no memory); a byte that differs
-// ends the script there.
-ServerStep readExpected(std::string expected);
 ServerStep closeGracefully();
 ServerStep resetConnection();
 // Sends bytes one at a time, with a pause of the given milliseconds after each.
@@ -34,6 +33,9 @@ ServerStep dripBytes(std::string bytes, std::size_t milliseconds);
 // Sends block the given number of times without holding more than one copy,
 // ending the step early when the peer no longer takes data.
 ServerStep streamRepeated(std::string block, std::size_t times);
+// Reads up to count bytes (fewer when the peer closes first) and hands them to
+// sink as they arrive, keeping none: for requests too large to hold twice.
+ServerStep passBytes(std::size_t count, std::function<void(std::string_view)> sink);
 
 // A server on 127.0.0.1 (or [::1]) at a port the system picks, run on a thread of its
 // own: it accepts up to `connections` connections one after the other and
