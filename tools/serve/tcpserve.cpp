@@ -10,6 +10,7 @@
 #include <winsock2.h>
 
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -17,11 +18,12 @@
 #include <string>
 #include <string_view>
 
+#include "loopback_listener.h"
 #include "release_version.h"
 
 namespace {
 
-constexpr int kIdleSeconds = 3600;
+constexpr int kIdleMs = 3600 * 1000;
 constexpr std::size_t kChunkSize = 1000;
 constexpr std::size_t kPacedPiece = 64 * 1024;
 constexpr DWORD kPacedPauseMs = 40;
@@ -131,31 +133,18 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: tcpserve DIR PORT\n       tcpserve --version\n");
     return 2;
   }
-  WSADATA data;
-  WSAStartup(MAKEWORD(2, 2), &data);
-  const SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(static_cast<u_short>(std::atoi(argv[2])));
-  if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(listener, 8) != 0) {
-    std::fprintf(stderr, "tcpserve: cannot listen on 127.0.0.1:%s (error %d)\n", argv[2], WSAGetLastError());
+  tcphost::LoopbackListener listener(static_cast<std::uint16_t>(std::atoi(argv[2])));
+  if (!listener.listening()) {
+    std::fprintf(stderr, "tcpserve: cannot listen on 127.0.0.1:%s (error %d)\n", argv[2], listener.error());
     return 1;
   }
   std::printf("tcpserve: serving %s at http://127.0.0.1:%s/\n", argv[1], argv[2]);
   std::fflush(stdout);
   for (int number = 1, running = 1; running; ++number) {
-    fd_set ready;
-    FD_ZERO(&ready);
-    FD_SET(listener, &ready);
-    timeval idle = {kIdleSeconds, 0};
-    if (select(0, &ready, nullptr, nullptr, &idle) != 1) break;
-    const SOCKET connection = accept(listener, nullptr, nullptr);
-    if (connection == INVALID_SOCKET) break;
-    running = serve(connection, argv[1], number);
-    closesocket(connection);
+    const std::uintptr_t connection = listener.accept(kIdleMs);
+    if (connection == tcphost::LoopbackListener::kNoConnection) break;
+    running = serve(static_cast<SOCKET>(connection), argv[1], number);
+    closesocket(static_cast<SOCKET>(connection));
   }
-  closesocket(listener);
-  WSACleanup();
   return 0;
 }

@@ -52,6 +52,15 @@ std::string chunkedBody(const std::string& body) {
 
 std::string benchRequest() { return "GET /bench HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n"; }
 
+std::string benchUpload(std::size_t bodySize) {
+  std::string request = "POST /upload HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/octet-stream\r\n"
+                        "Content-Length: " + std::to_string(bodySize) + "\r\n\r\n";
+  appendBody(request, bodySize);
+  return request;
+}
+
+std::string benchUploadReply() { return "HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"; }
+
 std::string benchResponse(std::size_t bodySize, bool chunked) {
   std::string body;
   appendBody(body, bodySize);

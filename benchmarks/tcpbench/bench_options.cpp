@@ -8,7 +8,7 @@ namespace tcpbench {
 
 namespace {
 
-constexpr char kUsage[] = "usage: tcpbench [--size MiB] [--runs R] [--chunked] [--events] [--dll PATH]\n"
+constexpr char kUsage[] = "usage: tcpbench [--size MiB] [--runs R] [--chunked] [--events] [--send] [--dll PATH]\n"
     "       tcpbench --version\n";
 
 std::optional<long> positiveNumber(const char* text, long limit) {
@@ -25,8 +25,8 @@ std::optional<Options> parseOptions(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string_view name = argv[i];
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-    if (name == "--chunked" || name == "--events") {
-      (name == "--chunked" ? options.chunked : options.events) = true;
+    if (name == "--chunked" || name == "--events" || name == "--send") {
+      (name == "--chunked" ? options.chunked : name == "--events" ? options.events : options.send) = true;
       continue;
     }
     if (!value || (name != "--size" && name != "--runs" && name != "--dll")) {
@@ -45,6 +45,10 @@ std::optional<Options> parseOptions(int argc, char** argv) {
     }
     if (name == "--size") options.sizeMiB = static_cast<std::size_t>(*number);
     else options.runs = static_cast<int>(*number);
+  }
+  if (options.send && (options.chunked || options.events)) {
+    std::fputs("tcpbench: --chunked and --events are ways of receiving, not of --send\n", stderr);
+    return std::nullopt;
   }
   return options;
 }

@@ -9,7 +9,8 @@ namespace tcpbench {
 struct RunResult {
   double seconds = 0;                 // from sending the request to the close
   std::size_t peakAboveBaseline = 0;  // private memory, bytes
-  std::size_t reads = 0;              // reads that brought bytes (code 4 clicks for the plug-in)
+  std::size_t steps = 0;              // what the run's line counts, named by stepName
+  const char* stepName = "reads";
   std::string failure;                // empty when every byte arrived as sent
 };
 

@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "loopback_listener.h"
+
 namespace tcphost {
 
 // One step of what a test server does with a connection.
@@ -35,9 +37,6 @@ ServerStep streamRepeated(std::string block, std::size_t times);
 // sink as they arrive, keeping none: for requests too large to hold twice.
 ServerStep passBytes(std::size_t count, std::function<void(std::string_view)> sink);
 
-// Where a scripted server listens.
-enum class Loopback { Ipv4, Ipv6 };
-
 // A server on 127.0.0.1 (or [::1]) at a port the system picks, run on a thread of its
 // own: it accepts up to `connections` connections one after the other and
 // plays the script on each. Every wait is bounded, so a test that goes wrong
@@ -50,7 +49,8 @@ class ScriptedServer {
   ScriptedServer(const ScriptedServer&) = delete;
   ScriptedServer& operator=(const ScriptedServer&) = delete;
 
-  std::uint16_t port() const { return port_; }
+  // 0 when it could not listen.
+  std::uint16_t port() const { return listener_.port(); }
   // Waits for the thread to finish; then received() holds every byte read.
   void join();
   const std::string& received() const { return received_; }
@@ -66,8 +66,7 @@ class ScriptedServer {
   std::vector<ServerStep> script_;
   int connections_;
   int timeoutMs_;
-  std::uintptr_t listener_;
-  std::uint16_t port_ = 0;
+  LoopbackListener listener_;
   std::string received_;
   int accepted_ = 0;
   std::thread thread_;

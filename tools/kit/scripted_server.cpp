@@ -4,6 +4,7 @@
 #include <ws2tcpip.h>
 
 #include <algorithm>
+#include <string_view>
 
 namespace tcphost {
 
@@ -24,45 +25,6 @@ ServerStep passBytes(std::size_t count, std::function<void(std::string_view)> si
 }
 
 namespace {
-
-struct SocketLayer {
-  SocketLayer() {
-    WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
-  }
-  ~SocketLayer() { WSACleanup(); }
-};
-
-sockaddr_in loopback(std::uint16_t port) {
-  sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(port);
-  return address;
-}
-
-// The port sits at the same place in both families' addresses.
-std::uint16_t boundPort(SOCKET socket) {
-  sockaddr_in6 address = {};
-  int length = sizeof address;
-  getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
-  return ntohs(address.sin6_port);
-}
-
-SOCKET listenOn(Loopback family) {
-  if (family == Loopback::Ipv4) {
-    const SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    const sockaddr_in address = loopback(0);
-    bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    return listener;
-  }
-  const SOCKET listener = socket(AF_INET6, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in6 address = {};
-  address.sin6_family = AF_INET6;
-  address.sin6_addr = in6addr_loopback;
-  bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-  return listener;
-}
 
 bool sendAll(SOCKET socket, const std::string& bytes) {
   std::size_t sent = 0;
@@ -95,12 +57,7 @@ bool passOn(SOCKET socket, std::string& pending, const ServerStep& step) {
 }  // namespace
 
 ScriptedServer::ScriptedServer(std::vector<ServerStep> script, int connections, int timeoutMs, Loopback loopback)
-    : script_(std::move(script)), connections_(connections), timeoutMs_(timeoutMs) {
-  static SocketLayer layer;
-  const SOCKET listener = listenOn(loopback);
-  listen(listener, 4);
-  listener_ = static_cast<std::uintptr_t>(listener);
-  port_ = boundPort(listener);
+    : script_(std::move(script)), connections_(connections), timeoutMs_(timeoutMs), listener_(0, loopback) {
   thread_ = std::thread([this] { run(); });
 }
 
@@ -110,20 +67,16 @@ void ScriptedServer::join() {
   if (thread_.joinable()) thread_.join();
 }
 
+// The listener closes once the script has had its connections: later ones
+// are refused.
 void ScriptedServer::run() {
-  const SOCKET listener = static_cast<SOCKET>(listener_);
   for (int i = 0; i < connections_; ++i) {
-    fd_set ready;
-    FD_ZERO(&ready);
-    FD_SET(listener, &ready);
-    timeval wait = {timeoutMs_ / 1000, (timeoutMs_ % 1000) * 1000};
-    if (select(0, &ready, nullptr, nullptr, &wait) != 1) break;
-    const SOCKET connection = accept(listener, nullptr, nullptr);
-    if (connection == INVALID_SOCKET) break;
+    const std::uintptr_t connection = listener_.accept(timeoutMs_);
+    if (connection == LoopbackListener::kNoConnection) break;
     ++accepted_;
-    serve(static_cast<std::uintptr_t>(connection));
+    serve(connection);
   }
-  closesocket(listener);
+  listener_.close();
 }
 
 void ScriptedServer::serve(std::uintptr_t handle) {
@@ -187,14 +140,6 @@ void ScriptedServer::serve(std::uintptr_t handle) {
   closesocket(connection);
 }
 
-std::uint16_t ScriptedServer::closedPort() {
-  static SocketLayer layer;
-  const SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  const sockaddr_in address = loopback(0);
-  bind(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-  const std::uint16_t port = boundPort(probe);
-  closesocket(probe);
-  return port;
-}
+std::uint16_t ScriptedServer::closedPort() { return LoopbackListener().port(); }
 
 }  // namespace tcphost

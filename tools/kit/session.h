@@ -10,9 +10,10 @@
 
 namespace tcphost {
 
-// The host tcphost plays: tcp.dll loaded (the one beside tcphost.exe unless
-// another is named), a window of its own (a top-level one, or a child of a
-// frame window) given with SetParentWindow, and a Draw to place the plug-in.
+// The host tcphost plays (and tcpbench when it sends): tcp.dll loaded (the
+// one beside the program unless another is named), a window of its own (a
+// top-level one, or a child of a frame window) given with SetParentWindow,
+// queued events when the library has them, and a Draw to place the plug-in.
 class Session {
  public:
   Session(const std::string& dllPath, bool childWindow);
