@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fake_code_pages.h"
+#include "code_page_samples.h"
 #include "textconv/utf8_codec.h"
 
 namespace tcp {
@@ -190,11 +191,8 @@ std::string randomUtf8(std::mt19937& random, std::size_t size) {
 // every unit, and random texts past the block size.
 TEST(SingleByteTables, ConvertAsTheUnitsDo) {
   std::mt19937 random(20261210);
-  std::string everyByte;
-  for (int byte = 0; byte < 256; ++byte) everyByte += static_cast<char>(byte);
-  std::string everyUnit;
-  for (char32_t unit = 0; unit < 0x10000; ++unit)
-    if (unit < 0xD800 || unit >= 0xE000) everyUnit += EncodeUtf8(std::u16string(1, static_cast<char16_t>(unit)));
+  const std::string everyByte = EveryByte();
+  const std::string everyUnit = EveryUnitAsUtf8();
   for (unsigned page : {1251u, 1252u, 866u}) {
     SCOPED_TRACE(page);
     fakes::FakeCodePages tables, units;
