@@ -8,10 +8,29 @@
 if [ -z "${DISPLAY:-}" ]; then
   TCP_OWN_DISPLAY=1 exec xvfb-run -a "$0" "$@"
 fi
-if [ -n "${TCP_OWN_DISPLAY:-}" ]; then
-  "$WINE64" "$@"
+# A loaded machine has been seen to end a program at once, failed, having
+# printed nothing: Wine did not start it. Such a start is tried once more; a
+# program that printed anything is never run again. A terminal's output is
+# left to the program, which writes to it as to a console.
+run() {
+  local printed status
+  if [ -t 1 ]; then
+    "$WINE64" "$@"
+    return
+  fi
+  printed=$(mktemp)
+  "$WINE64" "$@" > >(tee "$printed")
   status=$?
-  timeout 2 "$WINESERVER64" -w
-  exit "$status"
-fi
-exec "$WINE64" "$@"
+  wait
+  if [ "$status" -ne 0 ] && [ ! -s "$printed" ] && [ "$SECONDS" -lt 2 ]; then
+    echo "wine-run: $1 ended at once with status $status, printing nothing; starting it again" >&2
+    "$WINE64" "$@"
+    status=$?
+  fi
+  rm -f "$printed"
+  return "$status"
+}
+run "$@"
+status=$?
+[ -n "${TCP_OWN_DISPLAY:-}" ] && timeout 2 "$WINESERVER64" -w
+exit "$status"
