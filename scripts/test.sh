@@ -18,10 +18,11 @@ run_stage() {
   local name=$1
   shift
   echo "=== $name"
-  local log
+  local started=$SECONDS log
   log=$(mktemp)
   "$@" 2>&1 | tee "$log"
   local status=${PIPESTATUS[0]}
+  echo "=== $name: $((SECONDS - started)) s"
   local summary
   summary=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
   local targets
