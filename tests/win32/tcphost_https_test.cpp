@@ -56,4 +56,19 @@ TEST(TcphostHttps, ARejectedCertificatePrintsItsReasonAndInsecureTakesIt) {
   EXPECT_NE(expired.err.find("CERT_E_EXPIRED"), std::string::npos) << Describe(expired);
 }
 
+TEST(TcphostHttps, CertOffersAClientCertificateToAServerThatAsksForOne) {
+  const std::string url = Url("clientauth", "/whoami") + " --cacert tls-test-ca.pem";
+  const ProgramRun without = RunProgram(kTcphost + " fetch " + url);
+  EXPECT_EQ(without.status, 1u) << Describe(without);
+
+  const ProgramRun with = RunProgram(kTcphost + " fetch -s " + url + " --cert tls-client.p12 --pass \"client secret\"");
+  EXPECT_EQ(with.status, 0u) << Describe(with);
+  EXPECT_NE(with.out.find("\r\n\r\ntcp.dll test client"), std::string::npos) << Describe(with);
+
+  const ProgramRun wrong = RunProgram(kTcphost + " fetch " + url + " --cert tls-client.p12 --pass wrong");
+  EXPECT_EQ(wrong.status, 1u) << Describe(wrong);
+  EXPECT_NE(wrong.err.find("cannot use the certificate tls-client.p12 (0x80070056)"), std::string::npos)
+      << Describe(wrong);
+}
+
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "console_text.h"
@@ -111,9 +112,26 @@ bool FetchLink::startTls(const Url& url) {
     return false;
   }
   if (url.https && !options_.cacert.empty()) slotAfter("addca", options_.cacert);
+  if (url.https && !options_.cert.empty() && !offerCertificate()) return false;
   plugin_.setData(!url.https ? 0 : options_.insecure ? 2 : 1);
   slotAfter("settls", url.host);
   return true;
+}
+
+// The password is the text before the file's name.
+bool FetchLink::offerCertificate() {
+  if (!plugin_.has("setcert")) {
+    sayLine("tcphost: client certificates are not supported by this tcp.dll");
+    return false;
+  }
+  plugin_.setFile(options_.pass);
+  slotAfter("setcert", options_.cert);
+  const std::int32_t code = plugin_.getData();
+  if (code == 0) return true;
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(code));
+  sayLine("tcphost: tcp.dll cannot use the certificate " + options_.cert + " (" + hex + ")");
+  return false;
 }
 
 bool FetchLink::resolve(const Url& url) {

@@ -41,6 +41,7 @@ class FetchLink {
  private:
   bool chooseProxy(const Url& url);
   bool startTls(const Url& url);
+  bool offerCertificate();
   bool resolve(const Url& url);
   bool connect(const Url& url);
   bool live(const Url& url);

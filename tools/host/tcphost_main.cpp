@@ -55,6 +55,8 @@ constexpr char kCommandLine[] =
     "  --timeout S    give up after S seconds without an event (default 30)\n"
     "  --utf8         decode the body with utfdek even when not declared UTF-8\n"
     "  --cacert FILE  trust this certificate for https (addca)\n"
+    "  --cert FILE    offer this PKCS#12 client certificate for https (setcert)\n"
+    "  --pass TEXT    the password of --cert's file\n"
     "  --insecure     https without checking the certificate (settls 2)\n"
     "  -x, --proxy HOST:PORT  through this HTTP proxy (setproxy; [user:password@]host:port);\n"
     "                 else https_proxy, http_proxy, all_proxy and no_proxy as curl reads them\n"

@@ -12,6 +12,8 @@ bool takesValue(FetchOptions& options, const std::string& flag, std::string*& ta
   else if (flag == "--all") target = &options.all;
   else if (flag == "--header") target = &options.header;
   else if (flag == "--cacert") target = &options.cacert;
+  else if (flag == "--cert") target = &options.cert;
+  else if (flag == "--pass") target = &options.pass;
   else if (flag == "--proxy" || flag == "-x") target = &options.proxy;
   else if (flag == "-X") target = &options.method;
   else return false;

@@ -13,6 +13,8 @@ struct FetchOptions {
   std::string all;      // --all: savebinall into this file
   std::string header;   // --header: only the header lines with this name
   std::string cacert;   // --cacert: a certificate trusted with addca
+  std::string cert;     // --cert: a PKCS#12 file offered with setcert
+  std::string pass;     // --pass: its password
   std::string proxy;    // --proxy (-x): host:port, else the environment's choice
   std::string method;   // -X; empty: GET, HEAD with -I, POST with -d
   std::optional<std::string> data;   // -d
