@@ -21,12 +21,15 @@ qemu32_new_share() {
 # qemu32_boot IMAGE_DIR SHARE SECONDS [qemu options]: boots the machine with
 # SHARE as the 9p folder "host0"; the guest runs SHARE/job.sh and powers off.
 # The machine is killed if it still runs after SECONDS (status 124); it stays
-# in the caller's process group, so stopping the caller stops it too.
+# in the caller's process group, so stopping the caller stops it too. Its
+# memory is well above what one 32-bit program can address (2 GiB): a test
+# that fills a program's address space must run out of addresses, never
+# leave the machine without memory (with no swap it then crawls).
 qemu32_boot() {
   local image_dir=$1 share=$2 seconds=$3
   shift 3
   timeout --foreground --kill-after=10 "$seconds" qemu-system-x86_64 \
-    -machine q35 -m 2048 -smp 2 -cpu qemu64 -accel tcg,thread=multi \
+    -machine q35 -m 4096 -smp 2 -cpu qemu64 -accel tcg,thread=multi \
     -nographic -no-reboot -nic none \
     -kernel "$image_dir/vmlinuz" -initrd "$image_dir/initrd.img" \
     -append "root=/dev/vda rw console=ttyS0 init=/usr/local/sbin/tcpplug-guest panic=1 quiet loglevel=3" \
