@@ -1,5 +1,7 @@
 #include "host_window.h"
 
+#include <algorithm>
+
 namespace tcphost {
 
 namespace {
@@ -62,7 +64,11 @@ bool HostWindow::pumpUntil(const std::function<bool()>& done, int timeoutMs) {
   while (!done()) {
     const ULONGLONG now = GetTickCount64();
     if (now >= deadline) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
+    // Woken at least this often, so that a condition that also watches the
+    // clock (a report every few seconds) is asked while no message comes.
+    constexpr ULONGLONG kLongestWaitMs = 250;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min(deadline - now, kLongestWaitMs)),
+                              QS_ALLINPUT);
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&message);
