@@ -2,10 +2,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tcp {
 
@@ -42,6 +44,18 @@ struct TlsDecryptStep {
   TlsCode error = 0;
 };
 
+// What the library fetched for a certificate check, by address (an issuer's
+// certificate, a revocation list): the bytes served there, or none when the
+// fetch failed.
+using FetchedObjects = std::map<std::string, std::string>;
+
+// A certificate check's answer: a verdict, or the http addresses of what it
+// must read first, which the library fetches from its own message loop.
+struct PeerVerdict {
+  TlsCode code = 0;
+  std::vector<std::string> wanted;  // when not empty: fetch these, then check again
+};
+
 // The client side of one TLS connection, with its own keys and sequence numbers.
 class TlsSession {
  public:
@@ -57,9 +71,13 @@ class TlsSession {
   // The close_notify alert to send before closing; empty when none can be made.
   virtual std::string closeNotify() = 0;
   // Checks the peer's certificate chain and its name against the server name,
-  // and, if asked, whether a certificate of the chain was revoked; 0 when
+  // and, if asked, whether a certificate of the chain was revoked; code 0 when
   // trusted, else the reason (CERT_E_UNTRUSTEDROOT, CERT_E_CN_NO_MATCH...).
-  virtual TlsCode verifyPeer(bool checkRevocation) = 0;
+  // It never waits on the network: a missing issuer or revocation list is
+  // asked for (once per address) and the check runs again with what was
+  // fetched. A revocation list that cannot be had leaves the status unknown,
+  // which is no refusal.
+  virtual PeerVerdict verifyPeer(bool checkRevocation, const FetchedObjects& fetched) = 0;
   // The negotiated protocol and cipher suite as text, for diagnostics.
   virtual std::string connectionInfo() = 0;
 };

@@ -5,13 +5,15 @@
 
 namespace tcp {
 
-// Only the current socket's events count. Memory running out while one is
+// Only the current socket's events count, and those of the certificate check's
+// fetches beside it. Memory running out while one is
 // handled ends the connection: what was half read or half sent cannot be
 // trusted to go on.
 void TcpClient::onSocketEvent(SocketHandle socket, SocketEvent event, int error) {
-  if (destroying_ || socket_ == kNoSocket || socket != socket_) return;
+  if (destroying_ || socket_ == kNoSocket) return;
   const Generation generation = generation_;
   try {
+    if (socket != socket_) return onFetchEvent(socket, event, error);
     handleEvent(event, error);
   } catch (const std::bad_alloc&) {
     failForMemory(generation);

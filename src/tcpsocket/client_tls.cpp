@@ -62,6 +62,10 @@ void TcpClient::applyTls(TlsOutput& out) {
     sendBytes(*records, records);
   }
   if (!isCurrent(generation)) return;
+  if (!out.toFetch.empty()) {
+    startFetches(out.toFetch);
+    if (!isCurrent(generation)) return;
+  }
   if (out.opened) {
     state_ = State::Connected;
     if (sentBeforeUp_) {

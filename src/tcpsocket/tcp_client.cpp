@@ -47,6 +47,7 @@ void TcpClient::closeSocket() {
   if (socket_ == kNoSocket) return;
   stopTimer();
   channel_.reset();
+  fetches_.clear();
   tunnel_.reset();
   heldUntilOpen_.clear();
   sentBeforeUp_ = false;

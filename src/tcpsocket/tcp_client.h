@@ -8,12 +8,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/sockets.h"
 #include "platform/tls.h"
 #include "tcpsocket/proxy_tunnel.h"
 #include "tcpsocket/send_queue.h"
 #include "tcpsocket/tls_channel.h"
+#include "tcpsocket/url_fetch.h"
 
 namespace tcp {
 
@@ -137,6 +139,8 @@ class TcpClient final : private SocketEventSink {
   //   Tunnelling  open, connected to the proxy, CONNECT     runs on from Connect
   //               sent, its answer awaited
   //   Securing    open, connected, TLS handshake under way  runs on from Connect
+  //               (then the certificate check, with the
+  //               fetches it asked for on sockets of their own)
   //   Connected   open, connect event without error seen    stopped (with TLS: started when
   //               (with TLS: handshake and check done)        text waited to be sent); (re)started
   //                                                           by each send and each arrival
@@ -223,6 +227,16 @@ class TcpClient final : private SocketEventSink {
   // Reports code and closes; OnDisconnect follows when the connection was up.
   void failConnection(std::int32_t code);
 
+  // The certificate check's fetches (client_fetch.cpp): they exist while the
+  // connection is Securing, beside its socket and on its window.
+  void startFetches(const std::vector<std::string>& addresses);
+  void lookUpForFetch(const std::shared_ptr<UrlFetch>& fetch, const std::string& name);
+  void onFetchEvent(SocketHandle socket, SocketEvent event, int error);
+  // Hands each fetch that ended to the channel, until none has or a handler
+  // ended the connection.
+  void collectFetches();
+  std::uint32_t fetchTimeout() const;
+
   // The timer (client_timeout.cpp).
   int restartTimer();
   void stopTimer();
@@ -252,6 +266,7 @@ class TcpClient final : private SocketEventSink {
   TlsSystem* tls_;
   TlsSetting tlsSetting_;
   std::unique_ptr<TlsChannel> channel_;
+  std::vector<std::shared_ptr<UrlFetch>> fetches_;
   // Text was given to send before the connection was up: once it is, the
   // answer is awaited.
   bool sentBeforeUp_ = false;

@@ -30,7 +30,7 @@ void TlsChannel::start(TlsOutput& out) {
 }
 
 void TlsChannel::receive(std::string_view ciphertext, TlsOutput& out) {
-  if (state_ != State::Handshaking && state_ != State::Open && state_ != State::Renegotiating) return;
+  if (state_ == State::Idle || state_ == State::Closed || state_ == State::Failed) return;
   guarded([&] {
     received_.append(ciphertext);
     process(out);
@@ -49,6 +49,7 @@ void TlsChannel::endOfStream(TlsOutput&) {
   switch (state_) {
     case State::Idle:
     case State::Handshaking:
+    case State::Verifying:
       // A peer that does not speak TLS (plain HTTP answering the ClientHello)
       // ends here: its bytes never made a whole handshake message.
       fail(kTlsIncompleteMessage);
@@ -76,6 +77,7 @@ void TlsChannel::send(std::string_view plaintext, TlsOutput& out) {
       break;
     case State::Idle:
     case State::Handshaking:
+    case State::Verifying:
     case State::Renegotiating:
       guarded([&] { heldPlaintext_.append(plaintext); });
       break;
@@ -138,17 +140,59 @@ bool TlsChannel::handshakeStep(TlsOutput& out) {
   return false;
 }
 
+// The first handshake opens the channel once the check (when asked) says
+// so; a renegotiation's simply resumes it.
 void TlsChannel::finishHandshake(TlsOutput& out) {
-  if (state_ == State::Handshaking) {
-    if (verify_) {
-      if (const TlsCode code = session_->verifyPeer(revocation_)) {
-        fail(code);
-        return;
-      }
-    }
+  if (state_ != State::Handshaking) return open(out);
+  if (!verify_) {
     out.opened = true;
+    return open(out);
   }
+  state_ = State::Verifying;
+  verify(out);
+}
+
+// Addresses asked for again, or beyond kMaxFetches, are answered at once as
+// failed fetches; the others go to the caller, and the check waits for them.
+void TlsChannel::verify(TlsOutput& out) {
+  for (;;) {
+    const PeerVerdict verdict = session_->verifyPeer(revocation_, fetched_);
+    if (verdict.wanted.empty()) {
+      if (verdict.code != 0) return fail(verdict.code);
+      out.opened = true;
+      return open(out);
+    }
+    bool answeredHere = false;
+    for (const std::string& address : verdict.wanted) {
+      if (fetched_.count(address) || awaited_.count(address)) continue;
+      if (fetched_.size() + awaited_.size() >= kMaxFetches) {
+        fetched_.emplace(address, std::string());
+        answeredHere = true;
+        continue;
+      }
+      out.toFetch.push_back(address);
+      awaited_.insert(address);
+    }
+    if (!awaited_.empty()) return;
+    // Nothing new was asked for: a check that asks again for what it was
+    // given would never end.
+    if (!answeredHere) return fail(kTlsIllegalMessage);
+  }
+}
+
+void TlsChannel::fetched(const std::string& address, std::string bytes, TlsOutput& out) {
+  if (state_ != State::Verifying || awaited_.erase(address) == 0) return;
+  guarded([&] {
+    fetched_.emplace(address, std::move(bytes));
+    if (awaited_.empty()) verify(out);
+    // Records that came while the check waited are taken apart now.
+    if (state_ == State::Open) process(out);
+  });
+}
+
+void TlsChannel::open(TlsOutput& out) {
   state_ = State::Open;
+  fetched_.clear();
   if (!heldPlaintext_.empty()) {
     const std::string held = std::exchange(heldPlaintext_, std::string());
     send(held, out);
@@ -189,6 +233,8 @@ void TlsChannel::fail(TlsCode code) {
   received_.clear();
   offset_ = 0;
   heldPlaintext_.clear();
+  fetched_.clear();
+  awaited_.clear();
 }
 
 std::span<char> TlsChannel::pending() { return std::span<char>(received_).subspan(offset_); }

@@ -2,9 +2,11 @@
 
 #include <cstddef>
 #include <memory>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/tls.h"
 
@@ -40,6 +42,9 @@ struct TlsOutput {
   std::string toSend;     // records for the peer, in order
   std::string plaintext;  // application data from the peer, in order
   bool opened = false;    // the first handshake (and the check, when asked) succeeded in this call
+  // Addresses the certificate check wants read: the caller fetches each and
+  // hands its bytes (none when the fetch failed) to fetched().
+  std::vector<std::string> toFetch;
 };
 
 // TLS between a byte stream and its user: takes the ciphertext the socket
@@ -50,6 +55,7 @@ class TlsChannel {
   enum class State {
     Idle,           // nothing sent yet; start() begins the handshake
     Handshaking,    // the ClientHello went out; handshake messages are exchanged until the session is done
+    Verifying,      // the handshake is done; the check waits for what it asked to be fetched
     Open,           // the handshake (and the check, when asked) succeeded: records carry data both ways
     Renegotiating,  // the peer sent handshake messages while open; plaintext to send waits until they are done
     Closed,         // the peer's close_notify or FIN arrived after the handshake, or close() was called
@@ -70,6 +76,10 @@ class TlsChannel {
   void send(std::string_view plaintext, TlsOutput& out);
   // Appends the close_notify alert to out.toSend when open, and closes.
   void close(TlsOutput& out);
+  // What was fetched at an address the check asked for (any other is
+  // ignored); once every address asked for has its answer, the check runs
+  // again.
+  void fetched(const std::string& address, std::string bytes, TlsOutput& out);
 
   State state() const { return state_; }
   // Why the channel failed; 0 unless Failed.
@@ -84,6 +94,10 @@ class TlsChannel {
   // renegotiation needs a few (an answer, then waiting); more means the
   // layer goes round in circles, and the channel fails with kTlsStalled.
   static constexpr int kMaxStepsWithoutInput = 8;
+  // Addresses one check may have fetched: an issuer or two and a revocation
+  // list for each certificate. Those asked for beyond it count as failed
+  // fetches, so that a chain of strangers' addresses ends.
+  static constexpr std::size_t kMaxFetches = 8;
 
  private:
   // Runs steps while they make progress; each returns whether to go on.
@@ -95,6 +109,8 @@ class TlsChannel {
   bool handshakeStep(TlsOutput& out);
   bool decryptStep(TlsOutput& out);
   void finishHandshake(TlsOutput& out);
+  void verify(TlsOutput& out);
+  void open(TlsOutput& out);
   void consume(std::size_t count);
   void fail(TlsCode code);
   std::span<char> pending();
@@ -114,6 +130,8 @@ class TlsChannel {
   // The peer's request for a new handshake came, and the layer has not yet
   // been asked for its answer.
   bool renegotiationAsked_ = false;
+  FetchedObjects fetched_;
+  std::set<std::string> awaited_;  // asked for, not yet answered
 };
 
 }  // namespace tcp

@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tcpsocket/certificate_name.h"
 #include "tcpsocket/tls_channel.h"
@@ -35,5 +36,14 @@ TlsCode readCertificateNames(PCCERT_CONTEXT certificate, CertificateNames& names
 // The plug-in's own rules (kWeakSignature...) over a chain from the leaf up,
 // the root aside; 0 when every certificate keeps them.
 TlsCode chainRulesVerdict(const CERT_SIMPLE_CHAIN& chain);
+
+// The http addresses of a certificate's issuer (its authority information
+// access) and of its revocation lists (its CRL distribution points).
+std::vector<std::string> issuerAddresses(PCCERT_CONTEXT certificate);
+std::vector<std::string> revocationListAddresses(PCCERT_CONTEXT certificate);
+
+// Revocation of the chain's certificates below the root, from the lists in
+// fetched: CRYPT_E_REVOKED, or what is still to fetch.
+PeerVerdict revocationVerdict(const CERT_SIMPLE_CHAIN& chain, const FetchedObjects& fetched);
 
 }  // namespace tcp::win32

@@ -186,13 +186,14 @@ class SchannelSession final : public TlsSession {
     return takeBuffer(out);
   }
 
-  TlsCode verifyPeer(bool checkRevocation) override {
+  PeerVerdict verifyPeer(bool checkRevocation, const FetchedObjects& fetched) override {
     PCCERT_CONTEXT certificate = nullptr;
     const SECURITY_STATUS status = QueryContextAttributesA(&context_, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &certificate);
-    if (status != SEC_E_OK || certificate == nullptr) return status != SEC_E_OK ? TlsCode(status) : TlsCode(SEC_E_CERT_UNKNOWN);
-    const TlsCode verdict = checkServerCertificate(certificate, serverName_, addedRoots_, checkRevocation);
-    CertFreeCertificateContext(certificate);
-    return verdict;
+    if (status != SEC_E_OK || certificate == nullptr)
+      return {status != SEC_E_OK ? TlsCode(status) : TlsCode(SEC_E_CERT_UNKNOWN), {}};
+    const std::unique_ptr<const CERT_CONTEXT, decltype(&CertFreeCertificateContext)> held(
+        certificate, &CertFreeCertificateContext);
+    return checkServerCertificate(certificate, serverName_, addedRoots_, checkRevocation, fetched);
   }
 
   std::string connectionInfo() override {

@@ -25,8 +25,9 @@ TlsCode lastErrorCode();
 // first against the system's roots, then, when that fails for want of a
 // trusted root and addedRoots is given, with addedRoots as the only roots.
 // With revocation, a revoked certificate below the root is refused; one whose
-// status cannot be learnt is not.
-TlsCode checkServerCertificate(PCCERT_CONTEXT certificate, const std::string& serverName, HCERTSTORE addedRoots,
-                               bool revocation);
+// status cannot be learnt is not. Nothing is fetched here: a missing issuer
+// or revocation list is asked for, to be given in fetched on the next call.
+PeerVerdict checkServerCertificate(PCCERT_CONTEXT certificate, const std::string& serverName, HCERTSTORE addedRoots,
+                                   bool revocation, const FetchedObjects& fetched);
 
 }  // namespace tcp::win32

@@ -88,10 +88,15 @@ class FakeTlsSession : public TlsSession {
 
   std::string closeNotify() override { return fakeRecord('A', "close_notify"); }
 
-  TlsCode verifyPeer(bool checkRevocation) override {
+  PeerVerdict verifyPeer(bool checkRevocation, const FetchedObjects& fetched) override {
     ++system_.verifyCalls;
     system_.revocationAsked.push_back(checkRevocation);
-    return system_.peerVerdict;
+    system_.fetchedSeen = fetched;
+    PeerVerdict verdict;
+    for (const std::string& address : system_.peerWants)
+      if (!fetched.count(address)) verdict.wanted.push_back(address);
+    if (verdict.wanted.empty()) verdict.code = system_.peerVerdict;
+    return verdict;
   }
 
   std::string connectionInfo() override { return "FAKE"; }

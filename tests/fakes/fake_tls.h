@@ -38,6 +38,10 @@ struct FakeTlsSystem : TlsSystem {
 
   TlsCode openError = 0;     // open() fails with this when non-zero
   TlsCode peerVerdict = 0;   // what verifyPeer() says about the peer
+  // Addresses verifyPeer() asks for, each until it was fetched; the verdict
+  // comes once every one was.
+  std::vector<std::string> peerWants;
+  FetchedObjects fetchedSeen;  // what the last verifyPeer() call was given
   std::size_t maxRecordPayload = 16384;
   int verifyCalls = 0;
   // false: a request for a new handshake is answered with nothing, as a layer

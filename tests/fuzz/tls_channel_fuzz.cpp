@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <set>
 #include <string>
 
 #include "tcpsocket/tls_channel.h"
@@ -87,7 +88,15 @@ class ScriptedSession : public tcp::TlsSession {
   }
 
   std::string closeNotify() override { return script_.ConsumeRandomLengthString(8); }
-  tcp::TlsCode verifyPeer(bool) override { return script_.ConsumeBool() ? 0 : 0x800B0109; }
+  // It may ask for addresses, some of them again, some it was given.
+  tcp::PeerVerdict verifyPeer(bool, const tcp::FetchedObjects&) override {
+    ++model_.steps;
+    tcp::PeerVerdict verdict;
+    for (int wanted = script_.ConsumeIntegralInRange(0, 3); wanted > 0; --wanted)
+      verdict.wanted.push_back("http://issuer.test/" + std::to_string(script_.ConsumeIntegralInRange(0, 11)));
+    if (verdict.wanted.empty()) verdict.code = script_.ConsumeBool() ? 0 : 0x800B0109;
+    return verdict;
+  }
   std::string connectionInfo() override { return "scripted"; }
 
  private:
@@ -125,8 +134,8 @@ class ScriptedSystem : public tcp::TlsSystem {
 };
 
 bool taking(TlsChannel::State state) {
-  return state == TlsChannel::State::Handshaking || state == TlsChannel::State::Open ||
-         state == TlsChannel::State::Renegotiating;
+  return state == TlsChannel::State::Handshaking || state == TlsChannel::State::Verifying ||
+         state == TlsChannel::State::Open || state == TlsChannel::State::Renegotiating;
 }
 
 // Between two steps that consume a byte the channel takes at most
@@ -145,11 +154,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TlsChannel channel(system, "server", script.ConsumeBool());
   tcp::TlsOutput out;
   std::string hostText;
+  std::size_t answered = 0;  // out.toFetch's first addresses have their answer
   channel.start(out);
   while (script.remaining_bytes() > 0) {
     model.steps = 0;
     const std::size_t pendingBefore = model.stream.size() - model.consumed;
-    switch (script.ConsumeIntegralInRange(0, 5)) {
+    switch (script.ConsumeIntegralInRange(0, 6)) {
       case 0:
       case 1: {
         const std::string bytes = script.ConsumeBool() ? script.ConsumeRandomLengthString(512)
@@ -176,8 +186,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
       case 3: channel.endOfStream(out); break;
       case 4: channel.close(out); break;
+      case 5:
+        // The answer to one address the check asked for, in any order.
+        if (answered < out.toFetch.size()) {
+          const std::size_t at = answered + script.ConsumeIntegralInRange<std::size_t>(0, out.toFetch.size() - answered - 1);
+          std::swap(out.toFetch[answered], out.toFetch[at]);
+          channel.fetched(out.toFetch[answered++], script.ConsumeRandomLengthString(32), out);
+          checkSteps(model, pendingBefore + 16);
+        }
+        break;
       default: break;
     }
+    // The check asks for each address once, and for no more than it may.
+    check(out.toFetch.size() <= TlsChannel::kMaxFetches);
+    check(std::set<std::string>(out.toFetch.begin(), out.toFetch.end()).size() == out.toFetch.size());
     if (!taking(channel.state())) {
       model.stream.clear();
       model.consumed = 0;

@@ -188,6 +188,59 @@ TEST(TlsChannel, PlaintextSentBeforeTheHandshakeEndsGoesOutRightAfterIt) {
   EXPECT_EQ(c.sent(), (std::vector<FakeRecord>{kClientHello, kClientFinished, {'D', "GET / HTTP/1.1\r\n\r\n"}}));
 }
 
+// The check asks for two addresses: the channel waits in Verifying, holding
+// the records that come and the text to send, until both have their answer.
+TEST(TlsChannel, TheCheckWaitsForEveryAddressItAskedFor) {
+  OpenChannel c;
+  c.system.peerWants = {"http://ca.test/a.cer", "http://ca.test/b.crl", "http://ca.test/a.cer"};
+  c.channel.start(c.out);
+  c.channel.receive(kHandshake + dataRecord("early"), c.out);
+  EXPECT_EQ(c.channel.state(), State::Verifying);
+  EXPECT_EQ(c.out.toFetch, (std::vector<std::string>{"http://ca.test/a.cer", "http://ca.test/b.crl"}));
+  c.channel.send("request", c.out);
+  c.channel.fetched("http://ca.test/never-asked", "", c.out);
+  c.channel.fetched("http://ca.test/b.crl", "list", c.out);
+  EXPECT_EQ(c.channel.state(), State::Verifying);
+  EXPECT_EQ(c.system.verifyCalls, 1);
+  EXPECT_FALSE(c.out.opened);
+  EXPECT_EQ(c.out.plaintext, "");
+  c.channel.fetched("http://ca.test/a.cer", "", c.out);
+  EXPECT_EQ(c.channel.state(), State::Open);
+  EXPECT_TRUE(c.out.opened);
+  EXPECT_EQ(c.system.fetchedSeen,
+            (tcp::FetchedObjects{{"http://ca.test/a.cer", ""}, {"http://ca.test/b.crl", "list"}}));
+  EXPECT_EQ(c.out.plaintext, "early");
+  EXPECT_EQ(c.sent().back(), (FakeRecord{'D', "request"}));
+  c.channel.fetched("http://ca.test/a.cer", "late", c.out);
+  EXPECT_EQ(c.system.verifyCalls, 2);
+}
+
+TEST(TlsChannel, ACheckThatAsksBeyondTheBoundGetsFailedFetchesAndEnds) {
+  OpenChannel c;
+  for (std::size_t i = 0; i < TlsChannel::kMaxFetches + 3; ++i)
+    c.system.peerWants.push_back("http://ca.test/" + std::to_string(i));
+  c.system.peerVerdict = kUntrustedRoot;
+  c.handshake();
+  ASSERT_EQ(c.out.toFetch.size(), TlsChannel::kMaxFetches);
+  for (const std::string& address : std::vector<std::string>(c.out.toFetch))
+    c.channel.fetched(address, "bytes", c.out);
+  EXPECT_EQ(c.channel.state(), State::Failed);
+  EXPECT_EQ(c.channel.error(), kUntrustedRoot);
+  EXPECT_EQ(c.system.fetchedSeen.size(), TlsChannel::kMaxFetches + 3);
+  EXPECT_EQ(c.system.fetchedSeen.at("http://ca.test/10"), "");
+}
+
+TEST(TlsChannel, TheEndOfTheStreamWhileTheCheckWaitsFailsTheChannel) {
+  OpenChannel c;
+  c.system.peerWants = {"http://ca.test/a.cer"};
+  c.handshake();
+  c.channel.endOfStream(c.out);
+  EXPECT_EQ(c.channel.state(), State::Failed);
+  c.channel.fetched("http://ca.test/a.cer", "", c.out);
+  EXPECT_EQ(c.system.verifyCalls, 1);
+  EXPECT_FALSE(c.out.opened);
+}
+
 TEST(TlsChannel, PlaintextSentDuringRenegotiationWaitsForItsEnd) {
   OpenChannel c;
   c.handshake();

@@ -293,5 +293,90 @@ TEST_F(TlsClientTest, ATimerThatCannotStartFailsTheConnect) {
   EXPECT_FALSE(socketOpen());
 }
 
+// The certificate check asks for an issuer: the client fetches it on a
+// socket of its own, beside the connection, and the connection opens once
+// the check has it. What the server sent meanwhile waits for that.
+class CheckFetchTest : public TlsClientTest {
+ protected:
+  void handshakeAskingFor(std::string address) {
+    tls.peerWants = {std::move(address)};
+    connect();
+    connection = client->socket();
+    serve(kHandshake + data("early"));
+    fetchSocket = sockets.current;
+  }
+
+  SocketHandle connection = kNoSocket;
+  SocketHandle fetchSocket = kNoSocket;
+};
+
+TEST_F(CheckFetchTest, TheConnectionOpensOnceTheFetchedIssuerCame) {
+  handshakeAskingFor("http://127.0.0.1:8080/issuer.cer");
+  ASSERT_NE(fetchSocket, connection);
+  EXPECT_TRUE(client->Securing());
+  EXPECT_TRUE(events.empty());
+  EXPECT_EQ(sockets.connectedPort, 8080);
+  sockets.sent.clear();
+  sockets.deliverFor(fetchSocket, SocketEvent::Connect);
+  EXPECT_EQ(sockets.sent.rfind("GET /issuer.cer HTTP/1.0\r\n", 0), 0u) << sockets.sent;
+  sockets.incoming = "HTTP/1.0 200 OK\r\nContent-Length: 6\r\n\r\nissuer";
+  sockets.deliverFor(fetchSocket, SocketEvent::Read);
+  EXPECT_EQ(events, (Events{"connect", "read early"}));
+  EXPECT_EQ(tls.fetchedSeen.at("http://127.0.0.1:8080/issuer.cer"), "issuer");
+  EXPECT_EQ(sockets.closed, std::vector<SocketHandle>{fetchSocket});
+  EXPECT_EQ(client->socket(), connection);
+  EXPECT_TRUE(client->Connected());
+}
+
+TEST_F(CheckFetchTest, AFailedFetchLeavesTheVerdictToTheCheck) {
+  tls.peerVerdict = kUntrustedRoot;
+  handshakeAskingFor("http://127.0.0.1:8080/issuer.cer");
+  sockets.deliverFor(fetchSocket, SocketEvent::Connect, 10061);
+  EXPECT_EQ(events, Events{"error " + code(kUntrustedRoot)});
+  EXPECT_EQ(tls.fetchedSeen.at("http://127.0.0.1:8080/issuer.cer"), "");
+  EXPECT_FALSE(socketOpen());
+  EXPECT_EQ(sockets.closed, (std::vector<SocketHandle>{fetchSocket, connection}));
+}
+
+// The connection's timer bounds the whole check; the fetch's own timer only
+// its steps.
+TEST_F(CheckFetchTest, TheConnectTimeoutEndsTheFetchesWithTheConnection) {
+  client->setTimeout(3000);
+  handshakeAskingFor("http://127.0.0.1:8080/issuer.cer");
+  EXPECT_EQ(sockets.timers.at(fetchSocket), 3000u);
+  sockets.deliverFor(connection, SocketEvent::Timeout);
+  EXPECT_EQ(events, Events{"error 10060"});
+  EXPECT_TRUE(sockets.timers.empty());
+  EXPECT_EQ(sockets.closed, (std::vector<SocketHandle>{fetchSocket, connection}));
+  sockets.deliverFor(fetchSocket, SocketEvent::Read);
+  EXPECT_EQ(events.size(), 1u);
+}
+
+// A name is looked up without waiting; an answer that comes after the
+// connection ended reaches no one.
+TEST_F(CheckFetchTest, ALookupAnswerAfterTheDisconnectReachesNoOne) {
+  sockets.hosts["ca.test"] = "10.0.0.9";
+  handshakeAskingFor("http://ca.test/issuer.cer");
+  ASSERT_EQ(sockets.lookups.size(), 1u);
+  EXPECT_EQ(sockets.lookups.front().name, "ca.test");
+  client->Disconnect();
+  const std::size_t callsBefore = sockets.calls.size();
+  EXPECT_TRUE(sockets.finishLookup());
+  EXPECT_EQ(sockets.calls.size(), callsBefore);
+  EXPECT_TRUE(events.empty());
+}
+
+TEST_F(CheckFetchTest, ALookedUpNameIsFetchedFromItsAddress) {
+  sockets.hosts["ca.test"] = "10.0.0.9";
+  handshakeAskingFor("http://ca.test/issuer.cer");
+  EXPECT_TRUE(sockets.finishLookup());
+  EXPECT_EQ(sockets.connectedAddress, 0x0900000Au);
+  EXPECT_EQ(sockets.connectedPort, 80);
+  sockets.deliverFor(sockets.current, SocketEvent::Connect);
+  sockets.incoming = "HTTP/1.0 200 OK\r\n\r\nissuer";
+  sockets.deliverFor(sockets.current, SocketEvent::Close);
+  EXPECT_EQ(events, (Events{"connect", "read early"}));
+}
+
 }  // namespace
 }  // namespace tcp

@@ -3,9 +3,10 @@
 # TLS test server serves, in DIR. A root (DIR/root.pem, the one to trust) and
 # an intermediate CA below it; below the intermediate one leaf per case,
 # written as DIR/NAME.pem (leaf and intermediate, as the server sends them,
-# or the leaf alone for "incomplete") and DIR/NAME.key. The intermediate's
-# CRL (the "revoked" leaf on it) and the intermediate itself are put in
-# DIR/http/ for the server on 127.0.0.1:HTTP_PORT; OFFLINE_PORT is where no
+# or the leaf alone for "incomplete" and "slow_issuer") and DIR/NAME.key.
+# The intermediate's CRL (the "revoked" leaf on it) and the intermediate
+# itself are put in DIR/http/ for the server on 127.0.0.1:HTTP_PORT, which
+# answers for DIR/http/slow/ only after a delay; OFFLINE_PORT is where no
 # one answers. Keys are kept between runs (an 8192-bit one takes long to make);
 # the CAs' names, the serial numbers and the files' addresses are new every
 # run, so that a client that keeps what it learnt (Wine keeps revocation
@@ -80,6 +81,9 @@ crlDistributionPoints = URI:http://127.0.0.1:$offline_port/intermediate-$run.crl
 [incomplete_ext]
 subjectAltName = DNS:localhost
 authorityInfoAccess = caIssuers;URI:$http/intermediate-$run.cer
+[slow_issuer_ext]
+subjectAltName = DNS:localhost
+authorityInfoAccess = caIssuers;URI:$http/slow/intermediate-$run.cer
 CNF
 
 # key NAME KIND: DIR/keys/NAME.key, made once. KIND: rsa:BITS or ec:CURVE.
@@ -132,7 +136,7 @@ leaf() {
   shift 7
   issue "$name" "$subject" "$issuer" "$kind" "$digest" "$start" "$end" leaf "$@"
   cat "$out/$name.crt" >"$out/$name.pem"
-  [ "$name" = incomplete ] || [ "$issuer" = self ] || cat "$out/$issuer.crt" >>"$out/$name.pem"
+  case $name in incomplete | slow_issuer) ;; *) [ "$issuer" = self ] || cat "$out/$issuer.crt" >>"$out/$name.pem" ;; esac
   case $issuer in noca | p224_ca) cat "$out/intermediate.crt" >>"$out/$name.pem" ;; esac
   cp "$out/keys/$name.key" "$out/$name.key"
 }
@@ -162,6 +166,7 @@ leaf ecdsa_p384 intermediate ec:P-384 sha384 $from $until /CN=localhost good_ext
 leaf ecdsa_p224 intermediate ec:P-224 sha256 $from $until /CN=localhost good_ext
 leaf p224_issuer p224_ca rsa:2048 sha256 $from $until /CN=localhost good_ext
 leaf incomplete intermediate rsa:2048 sha256 $from $until /CN=localhost incomplete_ext
+leaf slow_issuer intermediate rsa:2048 sha256 $from $until /CN=localhost slow_issuer_ext
 
 openssl ca -config "$work/ca.cnf" -revoke "$out/revoked.crt" -cert "$out/intermediate.crt" \
   -keyfile "$out/keys/intermediate.key" 2>/dev/null
@@ -169,4 +174,6 @@ openssl ca -config "$work/ca.cnf" -gencrl -cert "$out/intermediate.crt" -keyfile
   -out "$work/intermediate.crl" 2>/dev/null
 openssl crl -in "$work/intermediate.crl" -outform DER -out "$out/http/intermediate-$run.crl"
 openssl x509 -in "$out/intermediate.crt" -outform DER -out "$out/http/intermediate-$run.cer"
+mkdir -p "$out/http/slow"
+cp "$out/http/intermediate-$run.cer" "$out/http/slow/"
 cp "$out/root.crt" "$out/root.pem"

@@ -129,12 +129,24 @@ def free_port():
     return port
 
 
+# How long the matrix's HTTP listener takes to answer for its slow/ files,
+# as a distant or overloaded authority would.
+SLOW_SECONDS = 3
+
+
+class MatrixFiles(http.server.SimpleHTTPRequestHandler):
+    def do_GET(self):
+        if self.path.startswith("/slow/"):
+            time.sleep(SLOW_SECONDS)
+        super().do_GET()
+
+
 def matrix_listeners(out, made=None, http_port=0):
     """Makes the matrix (or takes one made already in MADE for HTTP_PORT) and
     its HTTP listener; the TLS contexts by name."""
     directory = made or os.path.join(out, "matrix")
     os.makedirs(os.path.join(directory, "http"), exist_ok=True)
-    handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=os.path.join(directory, "http"))
+    handler = functools.partial(MatrixFiles, directory=os.path.join(directory, "http"))
     server = http.server.ThreadingHTTPServer(("127.0.0.1", http_port), handler)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     port = server.server_address[1]

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,15 @@ namespace tcptest {
 namespace {
 
 constexpr char kMatrixRoot[] = "tls-matrix-root.pem";
+// The matrix's HTTP listener answers for the slow issuer after this long.
+constexpr ULONGLONG kSlowIssuerMs = 3000;
+
+// When a thread timer's ticks were dispatched by the host's loop.
+std::vector<ULONGLONG>& Ticks() {
+  static std::vector<ULONGLONG> ticks;
+  return ticks;
+}
+void CALLBACK NoteTick(HWND, UINT, UINT_PTR, DWORD) { Ticks().push_back(GetTickCount64()); }
 
 struct Case {
   const char* listener;    // matrix-<listener>
@@ -151,6 +161,80 @@ TEST_F(TlsMatrixTest, TheServerNameIsIndicatedForNamesButNotForAddresses) {
 
 TEST_F(TlsMatrixTest, AnIncompleteChainIsCompletedFromTheIssuersAddress) {
   expectAll({{"incomplete", "", 1, {}}});
+}
+
+// The issuer comes from an authority that answers after three seconds: the
+// host's loop runs on meanwhile (a timer of its own never waits long), and
+// the connection opens once the issuer is in.
+TEST_F(TlsMatrixTest, AnIssuerFetchedSlowlyLeavesTheHostsLoopRunning) {
+  Ticks().clear();
+  const ULONGLONG started = GetTickCount64();
+  const UINT_PTR timer = SetTimer(nullptr, 0, 100, &NoteTick);
+  ASSERT_NE(timer, 0u);
+  expectAll({{"slow_issuer", "", 1, {}}});
+  KillTimer(nullptr, timer);
+  const ULONGLONG elapsed = GetTickCount64() - started;
+  ULONGLONG longestWait = 0;
+  ULONGLONG previous = started;
+  for (const ULONGLONG tick : Ticks()) {
+    longestWait = std::max(longestWait, tick - previous);
+    previous = tick;
+  }
+  std::cout << "slow issuer: accepted after " << elapsed << " ms; the host's loop waited at most " << longestWait
+            << " ms for its timer\n";
+  EXPECT_GE(elapsed, kSlowIssuerMs) << "the issuer came before the authority answered";
+  EXPECT_LT(longestWait, kSlowIssuerMs - 500) << "the host's loop stood still while the issuer was fetched";
+}
+
+// settimeout bounds the whole connect, the check's fetches included: the
+// connection's timer ends it (or the fetch's own, as long, and the chain
+// stays incomplete).
+TEST_F(TlsMatrixTest, TheTimeoutBoundsTheChecksFetches) {
+  plugin.setData(1000);
+  plugin.command("settimeout");
+  expectAll({{"slow_issuer", "", 1, {"WSAETIMEDOUT", "CERT_E_CHAINING"}}});
+}
+
+// Unloading while the check waits for its issuer: the fetch goes with the
+// library, its late answer reaches nothing, and a second load connects.
+TEST(TlsCheckLifetime, UnloadingWhileTheCheckFetchesLeavesNothingBehind) {
+  const std::map<std::string, std::uint16_t> ports = TlsServerPorts();
+  ASSERT_TRUE(ports.count("matrix-slow_issuer")) << "the TLS test server is not running";
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    std::optional<tcphost::PluginLibrary> plugin{std::in_place, "tcp.dll"};
+    std::optional<tcphost::HostWindow> host{std::in_place, *plugin, "host", sharedFrame()};
+    ASSERT_TRUE(plugin->loaded());
+    plugin->setParentWindow(host->handle());
+    plugin->setFile(kMatrixRoot);
+    plugin->command("addca");
+    plugin->setData(1);
+    plugin->setFile("");
+    plugin->command("settls");
+    plugin->setFile("localhost");
+    plugin->command("sethost");
+    plugin->setData(ports.at("matrix-slow_issuer"));
+    plugin->command("setport");
+    plugin->command("kconect");
+    if (round == 1) {
+      EXPECT_TRUE(host->waitForCode(1, 30000)) << "a second load connects";
+      continue;
+    }
+    // Long enough for the handshake, well before the authority answers.
+    host->pumpFor(1000);
+    EXPECT_FALSE(host->waitForCode(1, 0));
+    const HMODULE module = plugin->module();
+    host.reset();
+    plugin.reset();
+    const ULONGLONG until = GetTickCount64() + kSlowIssuerMs + 1000;
+    while (GetTickCount64() < until) {
+      MSG message;
+      while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+      Sleep(10);
+    }
+    WNDCLASSA found = {};
+    EXPECT_FALSE(GetClassInfoA(module, "TCPSocket", &found));
+  }
 }
 
 }  // namespace
