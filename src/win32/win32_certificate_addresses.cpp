@@ -22,18 +22,22 @@ void keepFetchable(const wchar_t* url, std::vector<std::string>& addresses) {
   if (ParseHttpAddress(address)) addresses.push_back(std::move(address));
 }
 
-const CERT_EXTENSION* findExtension(PCCERT_CONTEXT certificate, LPCSTR oid) {
-  return CertFindExtension(oid, certificate->pCertInfo->cExtension, certificate->pCertInfo->rgExtension);
+// The certificate's extension oid decoded as type; nullptr when it has none
+// or it does not decode.
+template <typename T>
+std::unique_ptr<T, LocalFreeing> decodedExtension(PCCERT_CONTEXT certificate, LPCSTR oid, LPCSTR type) {
+  const CERT_EXTENSION* extension =
+      CertFindExtension(oid, certificate->pCertInfo->cExtension, certificate->pCertInfo->rgExtension);
+  if (!extension) return nullptr;
+  return std::unique_ptr<T, LocalFreeing>(decodeExtension<T>(type, *extension));
 }
 
 }  // namespace
 
 std::vector<std::string> issuerAddresses(PCCERT_CONTEXT certificate) {
   std::vector<std::string> addresses;
-  const CERT_EXTENSION* extension = findExtension(certificate, szOID_AUTHORITY_INFO_ACCESS);
-  if (!extension) return addresses;
-  const std::unique_ptr<CERT_AUTHORITY_INFO_ACCESS, LocalFreeing> access(
-      decodeExtension<CERT_AUTHORITY_INFO_ACCESS>(X509_AUTHORITY_INFO_ACCESS, *extension));
+  const auto access =
+      decodedExtension<CERT_AUTHORITY_INFO_ACCESS>(certificate, szOID_AUTHORITY_INFO_ACCESS, X509_AUTHORITY_INFO_ACCESS);
   if (!access) return addresses;
   for (DWORD i = 0; i < access->cAccDescr; ++i) {
     const CERT_ACCESS_DESCRIPTION& description = access->rgAccDescr[i];
@@ -46,10 +50,7 @@ std::vector<std::string> issuerAddresses(PCCERT_CONTEXT certificate) {
 
 std::vector<std::string> revocationListAddresses(PCCERT_CONTEXT certificate) {
   std::vector<std::string> addresses;
-  const CERT_EXTENSION* extension = findExtension(certificate, szOID_CRL_DIST_POINTS);
-  if (!extension) return addresses;
-  const std::unique_ptr<CRL_DIST_POINTS_INFO, LocalFreeing> points(
-      decodeExtension<CRL_DIST_POINTS_INFO>(X509_CRL_DIST_POINTS, *extension));
+  const auto points = decodedExtension<CRL_DIST_POINTS_INFO>(certificate, szOID_CRL_DIST_POINTS, X509_CRL_DIST_POINTS);
   if (!points) return addresses;
   for (DWORD i = 0; i < points->cDistPoint; ++i) {
     const CRL_DIST_POINT_NAME& name = points->rgDistPoint[i].DistPointName;
