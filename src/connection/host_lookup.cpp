@@ -29,11 +29,11 @@ void ReportLookup(Session& session, TcpClient& client, const std::string& name, 
 }
 
 // The answer of the latest lookup: reported as a lookup on the host's thread
-// would have been, then the kconect that waited for it goes ahead. Without
-// an address it fails as a connect would, unless a proxy will look the name
-// up itself.
+// would have been (the first address), then the kconect that waited for it
+// goes ahead, racing every address the name has. Without an address it fails
+// as a connect would, unless a proxy will look the name up itself.
 void FinishLookup(Session& session, std::uint32_t generation, const std::string& name,
-                  SocketResult<std::string> found) {
+                  SocketResult<std::vector<std::string>> all) {
   HostLookup& lookup = session.lookup;
   if (!lookup.running || lookup.generation != generation) return;
   lookup.running = false;
@@ -41,8 +41,10 @@ void FinishLookup(Session& session, std::uint32_t generation, const std::string&
   lookup.connectWhenDone = false;
   TcpClient* client = session.client();
   if (!client) return;
+  SocketResult<std::string> found{all.value.empty() ? std::string() : all.value.front(), all.error};
   if (found.value.empty() && found.error == 0) found.error = kHostNotFound;
   ReportLookup(session, *client, name, found);
+  if (found.error == 0) client->setHostAddresses(std::move(all.value));
   if (!connect || session.client() != client) return;
   if (found.error != 0 && !client->proxied()) return HandleSocketError(session, found.error);
   Connect(session);
@@ -56,10 +58,11 @@ void StartLookup(Session& session, TcpClient& client, const std::string& name) {
   const std::uint32_t generation = ++lookup.generation;
   lookup.running = true;
   lookup.connectWhenDone = false;
-  if (ParseIpv6(name)) return FinishLookup(session, generation, name, {std::string(WithoutBrackets(name)), 0});
-  const int error = session.platform.sockets->startLookup(
-      name, client.timeout(),
-      [&session, generation, name](SocketResult<std::string> found) { FinishLookup(session, generation, name, found); });
+  if (ParseIpv6(name)) return FinishLookup(session, generation, name, {{std::string(WithoutBrackets(name))}, 0});
+  const int error = session.platform.sockets->startLookupAll(
+      name, client.timeout(), [&session, generation, name](SocketResult<std::vector<std::string>> found) {
+        FinishLookup(session, generation, name, std::move(found));
+      });
   if (error != 0) FinishLookup(session, generation, name, {{}, error});
 }
 

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/window_system.h"
 
@@ -22,6 +23,8 @@ using Ipv6Address = std::array<std::uint8_t, 16>;
 inline constexpr int kWouldBlock = 10035;
 inline constexpr int kInvalidArgument = 10022;
 inline constexpr int kTimedOut = 10060;
+inline constexpr int kNotConnected = 10057;
+inline constexpr int kConnectionRefused = 10061;
 inline constexpr int kHostNotFound = 11001;
 
 // What a platform call gave back: its value (the platform's own result, a
@@ -34,6 +37,9 @@ struct SocketResult {
 
 // What a lookup started with startLookup found.
 using LookupDone = std::function<void(SocketResult<std::string>)>;
+// Every address a lookup started with startLookupAll found, as text, in the
+// system's order.
+using LookupAllDone = std::function<void(SocketResult<std::vector<std::string>>)>;
 
 // The socket events a client asks for, and the tick of a socket's timer; the
 // platform reports no others.
@@ -86,6 +92,9 @@ class SocketSystem {
   // Returns 0, or the error code why the lookup could not start (done never
   // runs then). Needs no started socket layer.
   virtual int startLookup(const std::string& name, std::uint32_t timeoutMs, LookupDone done) = 0;
+  // The same for every address of the name: its IPv6 addresses as well
+  // where the system can look those up without waiting, else its IPv4 ones.
+  virtual int startLookupAll(const std::string& name, std::uint32_t timeoutMs, LookupAllDone done) = 0;
 
   // A hidden window that hands the socket events selected for it to sink, and
   // its destruction.

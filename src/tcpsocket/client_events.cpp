@@ -10,7 +10,9 @@ namespace tcp {
 // handled ends the connection: what was half read or half sent cannot be
 // trusted to go on.
 void TcpClient::onSocketEvent(SocketHandle socket, SocketEvent event, int error) {
-  if (destroying_ || socket_ == kNoSocket) return;
+  if (destroying_) return;
+  if (race_) return onRaceEvent(socket, event, error);
+  if (socket_ == kNoSocket) return;
   const Generation generation = generation_;
   try {
     if (socket != socket_) return onFetchEvent(socket, event, error);

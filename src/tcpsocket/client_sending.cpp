@@ -25,6 +25,8 @@ void TcpClient::SendText(std::string_view text, const SendQueue::Storage& owner)
     noteActivity();
     if (channel_) return sendSecured(text);
     if (tunnel_) return holdUntilOpen(text);
+    // As a socket that is still connecting would answer.
+    if (race_) return static_cast<void>(CheckResult(kNotConnected, kNoSocket));
     sendBytes(text, owner);
   } catch (const std::bad_alloc&) {
     failForMemory(generation);

@@ -44,6 +44,7 @@ bool TcpClient::CheckResult(int error, SocketHandle socket) {
 // queued now concerns the closed one. The client is Closed before a failed
 // close is reported (naming the old handle), so a handler may connect again.
 void TcpClient::closeSocket() {
+  if (race_) return loseRaceQuietly();
   if (socket_ == kNoSocket) return;
   stopTimer();
   channel_.reset();
@@ -61,6 +62,7 @@ void TcpClient::closeSocket() {
 }
 
 void TcpClient::Disconnect() {
+  if (race_) return loseRaceQuietly();
   if (socket_ == kNoSocket) return;
   const bool wasConnected = Connected();
   if (channel_) sendCloseNotify();
@@ -68,9 +70,7 @@ void TcpClient::Disconnect() {
   if (wasConnected) raise(OnDisconnect);
 }
 
-void TcpClient::Abort() {
-  if (socket_ != kNoSocket) closeSocket();
-}
+void TcpClient::Abort() { closeSocket(); }
 
 // A host that is not a dotted address fails before any socket exists, with
 // the error an invalid argument gives (a proxy's name that does not resolve,
@@ -85,6 +85,13 @@ void TcpClient::Connect() {
   if (tlsSetting_.mode != TlsSetting::Mode::Off && !tls_) {
     CheckResult(static_cast<int>(kTlsPackageNotFound));
     return;
+  }
+  std::vector<PeerAddress> targets = raceTargets();
+  if (targets.size() > 1) {
+    if (!window_) window_ = sockets_.createSocketWindow(*this);
+    ++generation_;
+    makeChannel();
+    return startRace(std::move(targets));
   }
   int addressError = 0;
   const std::optional<PeerAddress> address = connectAddress(addressError);
@@ -101,15 +108,18 @@ void TcpClient::Connect() {
   state_ = State::Connecting;
   const Generation generation = ++generation_;
   if (proxy_) tunnel_ = std::make_unique<ProxyTunnel>(tunnelTarget(), proxy_->credentials);
-  if (tlsSetting_.mode != TlsSetting::Mode::Off) {
-    const bool revocation = tlsSetting_.mode == TlsSetting::Mode::Revocation;
-    channel_ = std::make_unique<TlsChannel>(*tls_, serverName(), tlsSetting_.mode == TlsSetting::Mode::Verified || revocation,
-                                            revocation);
-  }
+  makeChannel();
   if (!window_) window_ = sockets_.createSocketWindow(*this);
   if (CheckResult(sockets_.selectEvents(socket_, window_)) || CheckResult(connectTo(*address)) ||
       CheckResult(restartTimer()))
     abandonConnect(generation);
+}
+
+void TcpClient::makeChannel() {
+  if (tlsSetting_.mode == TlsSetting::Mode::Off) return;
+  const bool revocation = tlsSetting_.mode == TlsSetting::Mode::Revocation;
+  channel_ = std::make_unique<TlsChannel>(*tls_, serverName(), tlsSetting_.mode == TlsSetting::Mode::Verified || revocation,
+                                          revocation);
 }
 
 // Unless a handler of the failure has already moved on to another socket.

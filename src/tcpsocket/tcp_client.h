@@ -12,6 +12,7 @@
 
 #include "platform/sockets.h"
 #include "platform/tls.h"
+#include "tcpsocket/connect_race.h"
 #include "tcpsocket/proxy_tunnel.h"
 #include "tcpsocket/send_queue.h"
 #include "tcpsocket/tls_channel.h"
@@ -87,10 +88,20 @@ class TcpClient final : private SocketEventSink {
     host_ = std::move(host);
     hostName_ = name;
     targetName_ = std::move(name);
+    raceAddresses_.clear();
+  }
+  // Every address the host's name has, the first of them the host: a
+  // direct connect races them (IPv6 ones where those are allowed).
+  void setHostAddresses(std::vector<std::string> addresses) {
+    if (!addresses.empty() && addresses.front() == host_) raceAddresses_ = std::move(addresses);
   }
   // A name the host asked for that did not resolve here: a proxy may still
   // reach it, so it names the target of a tunnel; the host stays as it was.
   void setUnresolvedName(std::string name) { targetName_ = std::move(name); }
+  // The timers of a race between a name's addresses (the stagger, and the
+  // timeout over the whole race) carry identifiers no socket has.
+  static constexpr SocketHandle kStaggerTimer = kNoSocket - 1;
+  static constexpr SocketHandle kRaceTimer = kNoSocket - 2;
   // The proxy later connects go through; nothing for direct connections.
   // Applies from the next Connect on.
   void setProxy(std::optional<ProxySetting> proxy) { proxy_ = std::move(proxy); }
@@ -135,7 +146,9 @@ class TcpClient final : private SocketEventSink {
  private:
   //   state       socket                                    timer (with a timeout set)
   //   Closed      none                                      stopped
-  //   Connecting  open, connect started                     runs from Connect
+  //   Connecting  open, connect started (or, for a name     runs from Connect
+  //               with several addresses, the race between
+  //               them, with no socket yet)
   //   Tunnelling  open, connected to the proxy, CONNECT     runs on from Connect
   //               sent, its answer awaited
   //   Securing    open, connected, TLS handshake under way  runs on from Connect
@@ -218,6 +231,7 @@ class TcpClient final : private SocketEventSink {
   // TLS (client_tls.cpp): the channel exists from Connect to the close of a
   // connection with TLS on.
   std::string serverName() const;
+  void makeChannel();
   void startSecuring();
   bool readCiphertext();
   void sendSecured(std::string_view text);
@@ -236,6 +250,19 @@ class TcpClient final : private SocketEventSink {
   // ended the connection.
   void collectFetches();
   std::uint32_t fetchTimeout() const;
+
+  // The race between a name's addresses (client_race.cpp), from Connect until
+  // one connected (it becomes the socket) or all failed.
+  std::vector<PeerAddress> raceTargets() const;
+  void startRace(std::vector<PeerAddress> targets);
+  void runRace(ConnectRace::Step step);
+  int startAttempt(std::size_t attempt);
+  void onRaceEvent(SocketHandle socket, SocketEvent event, int error);
+  void winRace(std::size_t attempt);
+  void loseRace(int error);
+  // Disconnect or Connect again while racing: no event.
+  void loseRaceQuietly();
+  void endRace();
 
   // The timer (client_timeout.cpp).
   int restartTimer();
@@ -267,6 +294,10 @@ class TcpClient final : private SocketEventSink {
   TlsSetting tlsSetting_;
   std::unique_ptr<TlsChannel> channel_;
   std::vector<std::shared_ptr<UrlFetch>> fetches_;
+  std::vector<std::string> raceAddresses_;
+  std::unique_ptr<ConnectRace> race_;
+  std::vector<PeerAddress> racing_;
+  std::vector<SocketHandle> attempts_;  // one per address racing, kNoSocket when not running
   // Text was given to send before the connection was up: once it is, the
   // answer is awaited.
   bool sentBeforeUp_ = false;

@@ -36,6 +36,22 @@ TEST_F(HostLookupTest, SethostReturnsBeforeItsAnswer) {
   EXPECT_EQ(client->host(), "127.0.0.9");
 }
 
+// A name with an IPv6 and an IPv4 address: code 5 gives the first, and the
+// kconect that waited races both, the IPv6 one first.
+TEST_F(HostLookupTest, EveryAddressOfTheNameIsRaced) {
+  sockets.hostsAll["dual.test"] = {"::1", "127.0.0.1"};
+  SetHostByName(session, "dual.test");
+  Connect(session);
+  ASSERT_TRUE(sockets.finishLookup());
+  EXPECT_EQ(host.seen, (Events{{5, "::1"}}));
+  EXPECT_EQ(sockets.calls.back(), "connect6");
+  sockets.deliverFor(sockets.current, SocketEvent::Connect, 10061);
+  EXPECT_EQ(sockets.calls.back(), "connect");
+  sockets.deliverFor(sockets.current, SocketEvent::Connect);
+  EXPECT_EQ(host.seen.back().first, 1);
+  EXPECT_TRUE(client->Connected());
+}
+
 TEST_F(HostLookupTest, WithoutQueuedEventsSethostStaysAsItWas) {
   session.conversation.queued = false;
   SetHostByName(session, "localhost");

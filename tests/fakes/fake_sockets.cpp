@@ -121,12 +121,26 @@ int FakeSockets::startLookup(const std::string& name, std::uint32_t timeoutMs, L
   return 0;
 }
 
+int FakeSockets::startLookupAll(const std::string& name, std::uint32_t timeoutMs, LookupAllDone done) {
+  calls.push_back("start lookup of all " + name);
+  if (startLookupError != 0) return startLookupError;
+  lookups.push_back({name, timeoutMs, nullptr, std::move(done)});
+  return 0;
+}
+
 bool FakeSockets::finishLookup() {
   if (lookups.empty()) return false;
   Lookup lookup = std::move(lookups.front());
   lookups.pop_front();
-  const auto found = hosts.find(lookup.name);
-  lookup.done(found == hosts.end() ? SocketResult<std::string>{{}, lookupError} : SocketResult<std::string>{found->second, 0});
+  std::vector<std::string> found;
+  if (const auto one = hosts.find(lookup.name); one != hosts.end()) found.push_back(one->second);
+  if (const auto all = hostsAll.find(lookup.name); lookup.all && all != hostsAll.end()) found = all->second;
+  const int error = found.empty() ? lookupError : 0;
+  if (lookup.all) {
+    lookup.all({found, error});
+  } else {
+    lookup.done({found.empty() ? std::string() : found.front(), error});
+  }
   return true;
 }
 
@@ -134,7 +148,11 @@ bool FakeSockets::timeOutLookup() {
   if (lookups.empty()) return false;
   Lookup lookup = std::move(lookups.front());
   lookups.pop_front();
-  lookup.done({{}, kTimedOut});
+  if (lookup.all) {
+    lookup.all({{}, kTimedOut});
+  } else {
+    lookup.done({{}, kTimedOut});
+  }
   return true;
 }
 

@@ -30,6 +30,7 @@ class FakeSockets : public SocketSystem {
   int close(SocketHandle socket) override;
   SocketResult<std::string> lookUpHost(const std::string& name) override;
   int startLookup(const std::string& name, std::uint32_t timeoutMs, LookupDone done) override;
+  int startLookupAll(const std::string& name, std::uint32_t timeoutMs, LookupAllDone done) override;
   WindowHandle createSocketWindow(SocketEventSink& sink) override;
   void destroySocketWindow(WindowHandle window) override;
   void dropQueuedEvents(WindowHandle window) override;
@@ -66,6 +67,9 @@ class FakeSockets : public SocketSystem {
   bool reuseHandles = false; // every socket gets the same handle
   int timerError = 0;        // startTimer fails with this code when not 0
   std::map<std::string, std::string> hosts;
+  // Names with several addresses, for startLookupAll (which also finds those
+  // of hosts, one each).
+  std::map<std::string, std::vector<std::string>> hostsAll;
   int lookupError = kHostNotFound;  // what a lookup of a name not in hosts fails with
   int startLookupError = 0;          // startLookup fails with this code when not 0
   std::string incoming;
@@ -91,6 +95,7 @@ class FakeSockets : public SocketSystem {
     std::string name;
     std::uint32_t timeoutMs;
     LookupDone done;
+    LookupAllDone all;  // for a lookup of every address, instead of done
   };
   std::deque<Lookup> lookups;  // started and not yet ended, oldest first
 

@@ -158,6 +158,7 @@ class QuietPeer : public SocketSystem {
   }
   SocketResult<std::string> lookUpHost(const std::string&) override { return {{}, kHostNotFound}; }
   int startLookup(const std::string&, std::uint32_t, LookupDone) override { return kHostNotFound; }
+  int startLookupAll(const std::string&, std::uint32_t, LookupAllDone) override { return kHostNotFound; }
   WindowHandle createSocketWindow(SocketEventSink& s) override {
     sink = &s;
     return 0x700;
