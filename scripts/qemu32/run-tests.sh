@@ -54,6 +54,9 @@ cat >"$share/job.sh" <<JOB
 # Programs run from the machine's own disk: Wine cannot run them from the share.
 mkdir -p /root/run /mnt/share/results
 cp -r /mnt/share/bin/* /root/run/
+# A name with an IPv6 and an IPv4 address, for the race between them.
+printf '::1 dual.test\\n127.0.0.1 dual.test\\n' >>/etc/hosts
+export TCP_TEST_DUAL_NAME=dual.test
 cd /root/run
 # The TLS test server writes its ports and the test CA beside the programs.
 cp -r /mnt/share/tls /root/tls

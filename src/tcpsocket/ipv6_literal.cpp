@@ -57,6 +57,39 @@ bool parseGroups(std::string_view text, bool mayEndDotted, std::vector<std::uint
 
 }  // namespace
 
+std::string FormatIpv6(const Ipv6Address& address) {
+  std::uint16_t groups[8];
+  for (std::size_t i = 0; i < 8; ++i) groups[i] = static_cast<std::uint16_t>(address[2 * i] << 8 | address[2 * i + 1]);
+  std::size_t runStart = 8, runLength = 0;
+  for (std::size_t i = 0; i < 8;) {
+    std::size_t j = i;
+    while (j < 8 && groups[j] == 0) ++j;
+    if (j - i > runLength && j - i >= 2) {
+      runStart = i;
+      runLength = j - i;
+    }
+    i = j == i ? i + 1 : j;
+  }
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string text;
+  for (std::size_t i = 0; i < 8; ++i) {
+    if (i == runStart) {
+      text += "::";
+      i += runLength - 1;
+      continue;
+    }
+    if (!text.empty() && text.back() != ':') text += ':';
+    bool leading = true;
+    for (int shift = 12; shift >= 0; shift -= 4) {
+      const int digit = groups[i] >> shift & 0xF;
+      if (leading && digit == 0 && shift > 0) continue;
+      leading = false;
+      text += kHex[digit];
+    }
+  }
+  return text;
+}
+
 std::string_view WithoutBrackets(std::string_view text) {
   if (text.size() >= 2 && text.front() == '[' && text.back() == ']') return text.substr(1, text.size() - 2);
   return text;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "platform/sockets.h"
@@ -12,6 +13,10 @@ namespace tcp {
 // address as the last 32 bits), with or without the brackets a URL puts
 // around it. Nothing for any other text, a zone ("%eth0") included.
 std::optional<Ipv6Address> ParseIpv6(std::string_view text);
+
+// The address as RFC 5952 writes it: lower-case hex without leading zeros,
+// the longest run of two or more zero groups (the first of equals) as "::".
+std::string FormatIpv6(const Ipv6Address& address);
 
 // The text without the brackets around an IPv6 address, if it has them.
 std::string_view WithoutBrackets(std::string_view text);

@@ -13,6 +13,10 @@ namespace tcp::win32 {
 // lookup's done on the thread that started it. No code of the library runs on
 // another thread, so unloading it never races a lookup.
 int StartNameLookup(const std::string& name, std::uint32_t timeoutMs, LookupDone done);
+// The same for every address of the name: IPv6 ones too where the system
+// looks them up on threads of its own (GetAddrInfoExW, polled from the same
+// window), else the IPv4 ones.
+int StartAddressLookup(const std::string& name, std::uint32_t timeoutMs, LookupAllDone done);
 
 // At unload, under the loader lock: the window goes, and the lookups still
 // running keep their buffers (the system may still write into them) and their

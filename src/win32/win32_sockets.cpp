@@ -128,6 +128,10 @@ class Win32Sockets final : public SocketSystem {
     return StartNameLookup(name, timeoutMs, std::move(done));
   }
 
+  int startLookupAll(const std::string& name, std::uint32_t timeoutMs, LookupAllDone done) override {
+    return StartAddressLookup(name, timeoutMs, std::move(done));
+  }
+
   WindowHandle createSocketWindow(SocketEventSink& sink) override { return CreateSocketWindow(sink); }
   void destroySocketWindow(WindowHandle window) override { DestroySocketWindow(window); }
   void dropQueuedEvents(WindowHandle window) override { DropQueuedSocketEvents(window); }

@@ -2,6 +2,8 @@
 
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tcpsocket/ipv6_literal.h"
 
@@ -58,4 +60,28 @@ TEST(Ipv6Literal, ReadsEveryFormTheAddressingArchitectureAllows) {
 }
 
 }  // namespace
+// RFC 5952 section 4, and every text written reads back as the address.
+TEST(Ipv6Literal, WritesTheRecommendedForm) {
+  const std::vector<std::pair<const char*, const char*>> rows = {
+      {"::1", "::1"},
+      {"0:0:0:0:0:0:0:0", "::"},
+      {"2001:DB8:0:0:0:0:2:1", "2001:db8::2:1"},
+      {"2001:db8:0:1:1:1:1:1", "2001:db8:0:1:1:1:1:1"},
+      {"2001:0:0:1:0:0:0:1", "2001:0:0:1::1"},
+      {"2001:db8:0:0:1:0:0:1", "2001:db8::1:0:0:1"},
+      {"fe80::0001", "fe80::1"},
+      {"1:0:0:0:0:0:0:0", "1::"},
+      {"::ffff:127.0.0.1", "::ffff:7f00:1"},
+      {"abcd:ef01:2345:6789:abcd:ef01:2345:6789", "abcd:ef01:2345:6789:abcd:ef01:2345:6789"},
+  };
+  for (const auto& [written, expected] : rows) {
+    SCOPED_TRACE(written);
+    const std::optional<Ipv6Address> address = ParseIpv6(written);
+    ASSERT_TRUE(address);
+    const std::string text = FormatIpv6(*address);
+    EXPECT_EQ(text, expected);
+    EXPECT_EQ(ParseIpv6(text), address);
+  }
+}
+
 }  // namespace tcp

@@ -2,6 +2,7 @@
 // ended by exactly one code 7, the ways a response ends, and clicks the
 // plug-in never posted.
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -199,6 +200,30 @@ TEST_F(QueuedExchange, AServerOnTheIPv6LoopbackIsReachedBySetipAndBySethost) {
     plugin.command("disconect");
     server.join();
   }
+}
+
+// A name whose IPv6 address comes first, where nothing listens, and whose
+// IPv4 address has the server: the race moves on to it at once, and code 1
+// comes once. Only a machine whose hosts file gives a name both addresses
+// can show it; the emulated one's does, and names it in TCP_TEST_DUAL_NAME
+// (elsewhere the lookup of such a name would go out to the network).
+TEST_F(QueuedExchange, ANameWhoseIpv6AddressRefusesIsReachedOverIpv4) {
+  const char* name = std::getenv("TCP_TEST_DUAL_NAME");
+  if (!name) GTEST_SKIP() << "no name with ::1 and 127.0.0.1 in this machine's hosts file (TCP_TEST_DUAL_NAME)";
+  ScriptedServer server({readUntil("\r\n\r\n"), sendBytes(withLength("by IPv4")), pause(2000)});
+  command("sethost", name);
+  ASSERT_TRUE(host.pumpUntil([&] { return seen(5) || seen(6); }, kEventTimeoutMs));
+  ASSERT_EQ(host.notifications().back().code, 5);
+  ASSERT_EQ(host.notifications().back().text, "::1") << "the IPv6 address comes first";
+  connectTo(server.port());
+  ASSERT_TRUE(waitFor(1)) << textAfter("lasterror");
+  command("sendc", "GET / HTTP/1.1\r\nHost: dual.test\r\n\r\n");
+  ASSERT_TRUE(waitFor(7));
+  EXPECT_EQ(textAfter("gethtml0"), "by IPv4");
+  EXPECT_EQ(count(1), 1);
+  EXPECT_EQ(count(3), 0);
+  plugin.command("disconect");
+  server.join();
 }
 
 TEST_F(QueuedExchange, AForeignClickReadsNothingAndAFailedLookupSaysWhy) {
