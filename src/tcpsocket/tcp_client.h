@@ -116,6 +116,8 @@ class TcpClient final : private SocketEventSink {
   bool Securing() const { return state_ == State::Securing; }
   // Connected to the proxy, its answer to CONNECT not yet complete.
   bool Tunnelling() const { return state_ == State::Tunnelling; }
+  // Connecting to one of a name's addresses, the race not yet won.
+  bool Racing() const { return race_ != nullptr; }
   void setTls(TlsSetting setting) { tlsSetting_ = std::move(setting); }
   // Milliseconds, 0 for none: how long a connect (TLS handshake included)
   // may take, and how long a connection may stay silent after a send or an

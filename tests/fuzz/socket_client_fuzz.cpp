@@ -1,9 +1,11 @@
 // The socket client driven by arbitrary sequences of calls, socket events,
 // timer ticks, TLS and proxy settings, server records, proxy answers and
 // handler reactions, rooms of the owner's for reads and short receives
-// against the fake socket and security layers: it is
-// always in exactly one of its states, with a socket exactly when it is not Closed, its timer runs only
-// for its open socket, and nothing it does crashes or leaks.
+// against the fake socket and security layers, and races between a name's
+// addresses: it is always in exactly one of its states, with a socket
+// exactly when it is neither Closed nor racing, its timer runs only for its
+// open socket (or the race's for the race), and nothing it does crashes or
+// leaks.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -35,9 +37,14 @@ void checkState(const tcp::TcpClient& client, const tcp::fakes::FakeSockets& soc
   const int states =
       int{client.Connected()} + int{client.Connecting()} + int{client.Tunnelling()} + int{client.Securing()};
   if (states > 1) std::abort();
-  if ((states == 1) != (client.socket() != tcp::kNoSocket)) std::abort();
-  if (sockets.timers.size() > 1 || (!sockets.timers.empty() && sockets.timers.begin()->first != client.socket()))
-    std::abort();
+  const bool racing = client.Racing();
+  if (racing && (!client.Connecting() || client.socket() != tcp::kNoSocket)) std::abort();
+  if (!racing && (states == 1) != (client.socket() != tcp::kNoSocket)) std::abort();
+  for (const auto& [timer, delay] : sockets.timers) {
+    const bool raceTimer = timer == tcp::TcpClient::kStaggerTimer || timer == tcp::TcpClient::kRaceTimer;
+    if (raceTimer != racing || (!raceTimer && timer != client.socket())) std::abort();
+  }
+  if (!racing && sockets.timers.size() > 1) std::abort();
 }
 
 }  // namespace
@@ -83,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t operation = data[i];
     const std::uint8_t argument = data[i + 1];
     reaction = argument >> 4;
-    switch (operation % 16) {
+    switch (operation % 18) {
       case 0: client->Connect(); break;
       case 1: client->Disconnect(); break;
       case 2: client->SendText(std::string(argument, 'x')); break;
@@ -103,6 +110,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         client->ReadInto = giveRoom;
         roomRefused = argument & 1;
         sockets.receiveLimit = argument & 2 ? argument / 4 + 1 : SIZE_MAX;
+        break;
+      case 16:
+        client->setHost(argument & 1 ? "::1" : "127.0.0.1");
+        client->setHostAddresses({argument & 1 ? "::1" : "127.0.0.1", "127.0.0.2", "::2"});
+        client->allowIpv6(argument & 2);
+        sockets.connectError = argument & 4 ? 10065 : tcp::kWouldBlock;
+        break;
+      case 17:
+        sockets.deliverFor(argument & 1 ? tcp::TcpClient::kStaggerTimer : tcp::TcpClient::kRaceTimer,
+                           tcp::SocketEvent::Timeout);
         break;
     }
     checkState(*client, sockets);
