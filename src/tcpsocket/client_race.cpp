@@ -116,8 +116,10 @@ void TcpClient::loseRaceQuietly() {
 // The winner's events stay queued: its read event may already wait.
 void TcpClient::endRace() {
   if (!race_) return;
-  sockets_.stopTimer(window_, kStaggerTimer);
-  sockets_.stopTimer(window_, kRaceTimer);
+  if (window_) {
+    sockets_.stopTimer(window_, kStaggerTimer);
+    sockets_.stopTimer(window_, kRaceTimer);
+  }
   for (const SocketHandle socket : attempts_)
     if (socket != kNoSocket) sockets_.close(socket);
   attempts_.clear();
