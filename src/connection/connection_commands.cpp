@@ -31,6 +31,7 @@ void Connect(Session& session) {
   session.conversation.failureReported = false;
   const HostClosing closing(session);
   client->allowIpv6(session.conversation.queued);
+  client->lookUpInBackground(session.conversation.queued);
   client->Connect();
 }
 

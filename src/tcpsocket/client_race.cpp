@@ -4,16 +4,51 @@
 
 namespace tcp {
 
-// The addresses to race: those of the host's name that can be reached,
-// IPv6 ones only where they are allowed; none without a proxy's exception.
+// The addresses to race for a direct connect: those of the host's name. A
+// proxy's are raced when a lookup in the background found several.
 std::vector<TcpClient::PeerAddress> TcpClient::raceTargets() const {
+  if (proxy_ || raceAddresses_.size() < 2) return {};
+  return allowedAddresses(raceAddresses_);
+}
+
+// Those that can be reached, IPv6 ones only where they are allowed.
+std::vector<TcpClient::PeerAddress> TcpClient::allowedAddresses(const std::vector<std::string>& addresses) const {
   std::vector<PeerAddress> targets;
-  if (proxy_ || raceAddresses_.size() < 2) return targets;
-  for (const std::string& address : raceAddresses_) {
+  for (const std::string& address : addresses) {
     const std::optional<PeerAddress> target = literalAddress(address);
     if (target && (!target->ipv6 || ipv6Allowed_)) targets.push_back(*target);
   }
   return targets;
+}
+
+// Connecting, with no socket until the answer: then the proxy's addresses
+// are connected to (raced when there are several), or the lookup's failure
+// is the connect's. Text sent meanwhile waits in the tunnel.
+void TcpClient::lookUpProxy() {
+  if (!window_) window_ = sockets_.createSocketWindow(*this);
+  const Generation generation = ++generation_;
+  state_ = State::Connecting;
+  proxyLookup_ = true;
+  makeOpening();
+  const std::weak_ptr<const bool> alive = alive_;
+  const int error = sockets_.startLookupAll(
+      proxy_->host, timeoutMs_, [this, alive, generation](SocketResult<std::vector<std::string>> found) {
+        if (alive.expired() || !proxyLookup_ || generation != generation_) return;
+        onProxyLookedUp(found);
+      });
+  if (error != 0) loseRace(error);
+}
+
+void TcpClient::onProxyLookedUp(const SocketResult<std::vector<std::string>>& found) {
+  std::vector<PeerAddress> targets = allowedAddresses(found.value);
+  if (found.error != 0 || targets.empty()) return loseRace(found.error != 0 ? found.error : kHostNotFound);
+  proxyLookup_ = false;
+  state_ = State::Closed;
+  try {
+    connectToAny(std::move(targets), true);
+  } catch (const std::bad_alloc&) {
+    loseRace(kOutOfMemory);
+  }
 }
 
 // The race has a timer of its own for the timeout: there is no socket yet.
@@ -53,8 +88,8 @@ int TcpClient::startAttempt(std::size_t attempt) {
   attempts_[attempt] = opened.value;
   int error = sockets_.selectEvents(opened.value, window_);
   if (error == 0) {
-    error = target.ipv6 ? sockets_.connect6(opened.value, *target.ipv6, port_)
-                        : sockets_.connect(opened.value, *target.ipv4, port_);
+    error = target.ipv6 ? sockets_.connect6(opened.value, *target.ipv6, connectPort())
+                        : sockets_.connect(opened.value, *target.ipv4, connectPort());
     if (error == kWouldBlock) error = 0;
   }
   if (error != 0) {
@@ -107,6 +142,9 @@ void TcpClient::loseRace(int error) {
 
 void TcpClient::loseRaceQuietly() {
   endRace();
+  proxyLookup_ = false;
+  tunnel_.reset();
+  heldUntilOpen_.clear();
   channel_.reset();
   sentBeforeUp_ = false;
   state_ = State::Closed;

@@ -11,6 +11,7 @@ TcpClient::TcpClient(SocketSystem& sockets, ShowMessage showMessage, TlsSystem* 
 // reported: a connection still up closes without OnDisconnect.
 TcpClient::~TcpClient() {
   destroying_ = true;
+  alive_.reset();
   if (window_) sockets_.destroySocketWindow(window_);
   window_ = 0;
   closeSocket();
@@ -44,7 +45,7 @@ bool TcpClient::CheckResult(int error, SocketHandle socket) {
 // queued now concerns the closed one. The client is Closed before a failed
 // close is reported (naming the old handle), so a handler may connect again.
 void TcpClient::closeSocket() {
-  if (race_) return loseRaceQuietly();
+  if (race_ || proxyLookup_) return loseRaceQuietly();
   if (socket_ == kNoSocket) return;
   stopTimer();
   channel_.reset();
@@ -62,7 +63,7 @@ void TcpClient::closeSocket() {
 }
 
 void TcpClient::Disconnect() {
-  if (race_) return loseRaceQuietly();
+  if (race_ || proxyLookup_) return loseRaceQuietly();
   if (socket_ == kNoSocket) return;
   const bool wasConnected = Connected();
   if (channel_) sendCloseNotify();
@@ -86,15 +87,19 @@ void TcpClient::Connect() {
     CheckResult(static_cast<int>(kTlsPackageNotFound));
     return;
   }
-  std::vector<PeerAddress> targets = raceTargets();
+  if (proxy_ && backgroundLookups_ && !literalAddress(proxy_->host)) return lookUpProxy();
+  connectToAny(raceTargets());
+}
+
+void TcpClient::connectToAny(std::vector<PeerAddress> targets, bool openingMade) {
   if (targets.size() > 1) {
     if (!window_) window_ = sockets_.createSocketWindow(*this);
     ++generation_;
-    makeChannel();
+    if (!openingMade) makeOpening();
     return startRace(std::move(targets));
   }
   int addressError = 0;
-  const std::optional<PeerAddress> address = connectAddress(addressError);
+  const std::optional<PeerAddress> address = targets.empty() ? connectAddress(addressError) : targets.front();
   if (!address) {
     CheckResult(addressError);
     return;
@@ -107,12 +112,17 @@ void TcpClient::Connect() {
   socket_ = opened.value;
   state_ = State::Connecting;
   const Generation generation = ++generation_;
-  if (proxy_) tunnel_ = std::make_unique<ProxyTunnel>(tunnelTarget(), proxy_->credentials);
-  makeChannel();
+  if (!openingMade) makeOpening();
   if (!window_) window_ = sockets_.createSocketWindow(*this);
   if (CheckResult(sockets_.selectEvents(socket_, window_)) || CheckResult(connectTo(*address)) ||
       CheckResult(restartTimer()))
     abandonConnect(generation);
+}
+
+// The tunnel and the TLS channel of this connect, with its settings.
+void TcpClient::makeOpening() {
+  if (proxy_) tunnel_ = std::make_unique<ProxyTunnel>(tunnelTarget(), proxy_->credentials);
+  makeChannel();
 }
 
 void TcpClient::makeChannel() {

@@ -109,6 +109,10 @@ class TcpClient final : private SocketEventSink {
   // Whether a host given as an IPv6 address is connected to, from the next
   // Connect on; otherwise only IPv4 addresses are (a proxy's excepted).
   void allowIpv6(bool allowed) { ipv6Allowed_ = allowed; }
+  // Whether a proxy named by a name is looked up in the background, the
+  // connect going on once the answer comes; otherwise Connect looks it up
+  // before it returns.
+  void lookUpInBackground(bool background) { backgroundLookups_ = background; }
   const std::string& host() const { return host_; }
   bool Connected() const { return state_ == State::Connected; }
   bool Connecting() const { return state_ == State::Connecting; }
@@ -118,6 +122,8 @@ class TcpClient final : private SocketEventSink {
   bool Tunnelling() const { return state_ == State::Tunnelling; }
   // Connecting to one of a name's addresses, the race not yet won.
   bool Racing() const { return race_ != nullptr; }
+  // Connecting, the proxy's name being looked up in the background.
+  bool LookingUpProxy() const { return proxyLookup_; }
   void setTls(TlsSetting setting) { tlsSetting_ = std::move(setting); }
   // Milliseconds, 0 for none: how long a connect (TLS handshake included)
   // may take, and how long a connection may stay silent after a send or an
@@ -256,6 +262,14 @@ class TcpClient final : private SocketEventSink {
   // The race between a name's addresses (client_race.cpp), from Connect until
   // one connected (it becomes the socket) or all failed.
   std::vector<PeerAddress> raceTargets() const;
+  std::vector<PeerAddress> allowedAddresses(const std::vector<std::string>& addresses) const;
+  // Connects to targets: one address, or a race between several; none: the
+  // host, or the proxy, as set. The tunnel and the channel are made first,
+  // unless a lookup of the proxy's name made them already.
+  void connectToAny(std::vector<PeerAddress> targets, bool openingMade = false);
+  void makeOpening();
+  void lookUpProxy();
+  void onProxyLookedUp(const SocketResult<std::vector<std::string>>& found);
   void startRace(std::vector<PeerAddress> targets);
   void runRace(ConnectRace::Step step);
   int startAttempt(std::size_t attempt);
@@ -289,6 +303,10 @@ class TcpClient final : private SocketEventSink {
   std::string targetName_;
   std::optional<ProxySetting> proxy_;
   bool ipv6Allowed_ = false;
+  bool backgroundLookups_ = false;
+  bool proxyLookup_ = false;
+  // Gone with the client: a lookup's answer that comes later reaches no one.
+  std::shared_ptr<const bool> alive_ = std::make_shared<const bool>(true);
   std::unique_ptr<ProxyTunnel> tunnel_;
   // Plain text given to send while the tunnel was not yet open.
   std::string heldUntilOpen_;

@@ -38,8 +38,9 @@ void checkState(const tcp::TcpClient& client, const tcp::fakes::FakeSockets& soc
       int{client.Connected()} + int{client.Connecting()} + int{client.Tunnelling()} + int{client.Securing()};
   if (states > 1) std::abort();
   const bool racing = client.Racing();
-  if (racing && (!client.Connecting() || client.socket() != tcp::kNoSocket)) std::abort();
-  if (!racing && (states == 1) != (client.socket() != tcp::kNoSocket)) std::abort();
+  const bool noSocketYet = racing || client.LookingUpProxy();
+  if (noSocketYet && (!client.Connecting() || client.socket() != tcp::kNoSocket)) std::abort();
+  if (!noSocketYet && (states == 1) != (client.socket() != tcp::kNoSocket)) std::abort();
   for (const auto& [timer, delay] : sockets.timers) {
     const bool raceTimer = timer == tcp::TcpClient::kStaggerTimer || timer == tcp::TcpClient::kRaceTimer;
     if (raceTimer != racing || (!raceTimer && timer != client.socket())) std::abort();
@@ -115,9 +116,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         client->setHost(argument & 1 ? "::1" : "127.0.0.1");
         client->setHostAddresses({argument & 1 ? "::1" : "127.0.0.1", "127.0.0.2", "::2"});
         client->allowIpv6(argument & 2);
+        client->lookUpInBackground(argument & 8);
+        sockets.hostsAll["proxy.lan"] = {"10.0.0.5", "::5"};
         sockets.connectError = argument & 4 ? 10065 : tcp::kWouldBlock;
         break;
       case 17:
+        if (argument & 2) {
+          sockets.finishLookup();
+          break;
+        }
         sockets.deliverFor(argument & 1 ? tcp::TcpClient::kStaggerTimer : tcp::TcpClient::kRaceTimer,
                            tcp::SocketEvent::Timeout);
         break;

@@ -2,6 +2,8 @@
 // fake security layer for TLS through the tunnel): the test plays the proxy.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -174,6 +176,65 @@ TEST_F(ProxyClientTest, AProxyNamedByNameIsLookedUpAtConnect) {
   client->Connect();
   EXPECT_EQ(events, Events{code(kHostNotFound)});
   EXPECT_FALSE(socketOpen());
+}
+
+// With lookups in the background Connect returns before the proxy's name is
+// looked up; the connect goes on with the answer, its addresses raced.
+TEST_F(ProxyClientTest, AProxyNameLookedUpInTheBackgroundConnectsOnceAnswered) {
+  client->lookUpInBackground(true);
+  client->allowIpv6(true);
+  sockets.hostsAll["proxy.lan"] = {"::1", "10.0.0.2"};
+  client->setProxy(ParseProxySetting("proxy.lan:8080"));
+  client->Connect();
+  EXPECT_TRUE(client->LookingUpProxy());
+  EXPECT_TRUE(client->Connecting());
+  EXPECT_FALSE(socketOpen());
+  client->SendText("GET / HTTP/1.1\r\n\r\n");
+  EXPECT_TRUE(events.empty()) << "text sent meanwhile waits for the tunnel";
+  EXPECT_EQ(std::count(sockets.calls.begin(), sockets.calls.end(), "lookup proxy.lan"), 0);
+  ASSERT_TRUE(sockets.finishLookup());
+  EXPECT_EQ(sockets.calls.back(), "connect6");
+  EXPECT_EQ(sockets.connectedPort, 8080);
+  sockets.deliver(SocketEvent::Connect, 10061);
+  EXPECT_EQ(sockets.connectedAddress, *sockets.parseAddress("10.0.0.2"));
+  EXPECT_EQ(sockets.connectedPort, 8080);
+  sockets.deliver(SocketEvent::Connect);
+  EXPECT_TRUE(client->Tunnelling());
+  EXPECT_EQ(sockets.sent.rfind("CONNECT example.org:443 HTTP/1.1\r\n", 0), 0u) << sockets.sent;
+  sockets.sent.clear();
+  serve("HTTP/1.1 200 Connection established\r\n\r\n");
+  EXPECT_EQ(events, Events{"connect"});
+  EXPECT_EQ(sockets.sent, "GET / HTTP/1.1\r\n\r\n");
+}
+
+TEST_F(ProxyClientTest, ABackgroundLookupThatFailsOrIsLeftEndsTheConnect) {
+  client->lookUpInBackground(true);
+  client->setProxy(ParseProxySetting("unknown.lan:8080"));
+  client->Connect();
+  ASSERT_TRUE(sockets.finishLookup());
+  EXPECT_EQ(events, Events{code(kHostNotFound)});
+  EXPECT_FALSE(client->Connecting());
+
+  events.clear();
+  client->setTimeout(1000);
+  client->Connect();
+  EXPECT_EQ(sockets.lookups.front().timeoutMs, 1000u);
+  ASSERT_TRUE(sockets.timeOutLookup());
+  EXPECT_EQ(events, Events{code(10060)});
+
+  events.clear();
+  sockets.hosts["unknown.lan"] = "10.0.0.3";
+  client->Connect();
+  client->Disconnect();
+  EXPECT_FALSE(client->Connecting());
+  const std::size_t calls = sockets.calls.size();
+  ASSERT_TRUE(sockets.finishLookup());
+  EXPECT_EQ(sockets.calls.size(), calls) << "a left lookup's answer connects nothing";
+  EXPECT_TRUE(events.empty());
+
+  client->Connect();
+  client.reset();
+  EXPECT_TRUE(sockets.finishLookup()) << "an answer after the client is gone reaches no one";
 }
 
 TEST_F(ProxyClientTest, TheSettingAppliesFromTheNextConnect) {
