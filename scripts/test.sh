@@ -57,7 +57,7 @@ package() {
 
 run_stage "native: build" build native
 run_stage "native: tests" ctest --preset native
-run_stage "fuzz: short runs of every target" scripts/fuzz.sh -t 5
+run_stage "fuzz: short runs of every target" scripts/fuzz.sh -t 3
 run_stage "mingw-x64: build" build mingw-x64
 run_stage "mingw-x64: tests under Wine" scripts/with-wine.sh ctest --preset mingw-x64
 run_stage "mingw-x86: build" build mingw-x86

@@ -63,11 +63,23 @@ char16_t toUnit(const UpperHalf& table, char byte) {
   return value < 0x80 ? value : table[value - 0x80];
 }
 
+// Every unit's byte for one of the three tables, found once: the tables the
+// library builds from a code page ask for all 65,536 units.
+using ByteOfUnit = std::array<char, 0x10000>;
+ByteOfUnit reverseOf(const UpperHalf& table) {
+  ByteOfUnit bytes;
+  bytes.fill('?');
+  for (std::size_t i = table.size(); i-- > 0;) bytes[table[i]] = static_cast<char>(0x80 + i);
+  for (char16_t unit = 0; unit < 0x80; ++unit) bytes[unit] = static_cast<char>(unit);
+  return bytes;
+}
+
 char toByte(const UpperHalf& table, char16_t unit) {
-  if (unit < 0x80) return static_cast<char>(unit);
-  for (std::size_t i = 0; i < table.size(); ++i)
-    if (table[i] == unit) return static_cast<char>(0x80 + i);
-  return '?';
+  static const ByteOfUnit ansi1251 = reverseOf(kAnsi1251);
+  static const ByteOfUnit oem866 = reverseOf(kOem866);
+  static const ByteOfUnit ansi1252 = reverseOf(kAnsi1252);
+  const ByteOfUnit& bytes = &table == &kAnsi1252 ? ansi1252 : &table == &kOem866 ? oem866 : ansi1251;
+  return bytes[unit];
 }
 
 std::string recode(std::string_view text, const UpperHalf& from, const UpperHalf& to) {
