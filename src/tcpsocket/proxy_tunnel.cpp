@@ -2,6 +2,7 @@
 
 #include "http/header_fields.h"
 #include "http/message_parts.h"
+#include "tcpsocket/port_number.h"
 #include "textops/textops.h"
 
 namespace tcp {
@@ -20,14 +21,10 @@ std::optional<ProxySetting> ParseProxySetting(std::string_view text) {
   if (host.empty() || host.find_first_of("[]@ \t\r\n") != std::string_view::npos || text.find('\0') != std::string_view::npos)
     return std::nullopt;
   if (host.find(':') != std::string_view::npos && text.front() != '[') return std::nullopt;
-  std::uint32_t port = 0;
-  const std::string_view digits = text.substr(colon + 1);
-  for (char c : digits) {
-    if (c < '0' || c > '9' || (port = port * 10 + static_cast<std::uint32_t>(c - '0')) > 65535) return std::nullopt;
-  }
-  if (digits.empty() || port == 0) return std::nullopt;
+  const std::optional<std::uint16_t> port = ParsePort(text.substr(colon + 1));
+  if (!port) return std::nullopt;
   proxy.host = host;
-  proxy.port = static_cast<std::uint16_t>(port);
+  proxy.port = *port;
   return proxy;
 }
 

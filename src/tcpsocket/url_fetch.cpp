@@ -6,6 +6,7 @@
 #include "http/header_fields.h"
 #include "http/message_parts.h"
 #include "tcpsocket/ipv6_literal.h"
+#include "tcpsocket/port_number.h"
 #include "textops/textops.h"
 
 namespace tcp {
@@ -30,12 +31,6 @@ std::optional<std::uint64_t> ParseDigits(std::string_view digits, std::uint64_t 
   }
   if (value > most) return std::nullopt;
   return value;
-}
-
-std::optional<std::uint16_t> ParsePort(std::string_view digits) {
-  const std::optional<std::uint64_t> port = ParseDigits(digits, 65535);
-  if (!port || *port == 0) return std::nullopt;
-  return static_cast<std::uint16_t>(*port);
 }
 
 // The one Content-Length of a header block that is not chunked; nothing when
