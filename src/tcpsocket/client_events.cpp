@@ -58,15 +58,10 @@ void TcpClient::onEventError(int error) {
 // again keeps its new socket. A FIN before the tunnel is open or the TLS
 // handshake is done is a failed connect.
 void TcpClient::onClosed(Generation generation) {
-  if (tunnel_) {
-    tunnel_->endOfStream();
-    return failConnection(tunnel_->failure());
-  }
-  if (channel_) {
-    TlsOutput out;
-    channel_->endOfStream(out);
-    if (channel_->state() == TlsChannel::State::Failed)
-      return failConnection(static_cast<std::int32_t>(channel_->error()));
+  if (!stack_.empty()) {
+    LayerOutput out;
+    stack_.endOfStream(out);
+    if (const std::int32_t failure = stack_.failure()) return failConnection(failure);
   }
   state_ = State::Closed;
   raise(OnDisconnect);
@@ -74,8 +69,7 @@ void TcpClient::onClosed(Generation generation) {
 }
 
 void TcpClient::onConnected() {
-  if (tunnel_) return startTunnel();
-  if (channel_) return startSecuring();
+  if (!stack_.empty()) return startOpening();
   stopTimer();
   state_ = State::Connected;
   raise(OnConnect);
@@ -93,8 +87,7 @@ void TcpClient::onWritable() { sendQueued(); }
 // receive and here) and still raises OnRead with its -1.
 bool TcpClient::readAvailable() {
   std::lock_guard<std::recursive_mutex> lock(guard_);
-  if (tunnel_) return readProxyAnswer();
-  if (channel_) return readCiphertext();
+  if (!stack_.empty()) return readThroughLayers();
   const SocketResult<std::uint32_t> readable = sockets_.bytesReadable(socket_);
   if (readable.error != 0 || readable.value == 0) return false;
   const std::uint32_t limit = ReadInto ? kEventReadLimit : static_cast<std::uint32_t>(kBufferSize);

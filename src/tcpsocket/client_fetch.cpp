@@ -58,12 +58,12 @@ void TcpClient::collectFetches() {
   for (;;) {
     const auto ended = std::find_if(fetches_.begin(), fetches_.end(),
                                     [](const std::shared_ptr<UrlFetch>& f) { return f->done(); });
-    if (ended == fetches_.end() || !channel_) return;
+    if (ended == fetches_.end() || stack_.empty()) return;
     const std::shared_ptr<UrlFetch> fetch = *ended;
     fetches_.erase(ended);
-    TlsOutput out;
-    channel_->fetched(fetch->address(), fetch->takeBody(), out);
-    applyTls(out);
+    LayerOutput out;
+    stack_.fetched(fetch->address(), fetch->takeBody(), out);
+    applyLayers(out);
     if (!isCurrent(generation)) return;
   }
 }

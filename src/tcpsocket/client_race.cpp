@@ -143,9 +143,7 @@ void TcpClient::loseRace(int error) {
 void TcpClient::loseRaceQuietly() {
   endRace();
   proxyLookup_ = false;
-  tunnel_.reset();
-  heldUntilOpen_.clear();
-  channel_.reset();
+  stack_.clear();
   sentBeforeUp_ = false;
   state_ = State::Closed;
   if (window_) sockets_.dropQueuedEvents(window_);

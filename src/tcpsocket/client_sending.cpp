@@ -14,8 +14,8 @@ SocketResult<std::int32_t> TcpClient::send(std::string_view bytes) {
 
 void TcpClient::SendText(std::string_view text) { SendText(text, nullptr); }
 
-// With TLS on the text goes out as records; through a proxy, not before the
-// tunnel is open. A send while Connected restarts the timer: the peer's
+// With layers the text goes through them: as TLS records, and not before the
+// proxy's tunnel is open. A send while Connected restarts the timer: the peer's
 // answer is awaited from now on. Text that cannot be queued or encrypted for
 // want of memory would leave a cut request for the next to follow: the
 // connection ends instead.
@@ -23,8 +23,7 @@ void TcpClient::SendText(std::string_view text, const SendQueue::Storage& owner)
   const Generation generation = generation_;
   try {
     noteActivity();
-    if (channel_) return sendSecured(text);
-    if (tunnel_) return holdUntilOpen(text);
+    if (!stack_.empty()) return sendThroughLayers(text);
     // As a socket that is still connecting would answer.
     if (race_) return static_cast<void>(CheckResult(kNotConnected, kNoSocket));
     sendBytes(text, owner);

@@ -39,16 +39,19 @@ std::string ProxyTunnel::request() const {
   return text + "\r\n";
 }
 
+void ProxyTunnel::start(LayerOutput& out) { out.toSend += request(); }
+
 void ProxyTunnel::fail(std::int32_t code) {
   state_ = State::Failed;
   failure_ = code;
   header_.clear();
+  held_.clear();
 }
 
 // The header block is searched only in the bytes not searched before, and
 // never grows past its bound.
-void ProxyTunnel::receive(std::string_view bytes, std::string& beyond) {
-  if (state_ == State::Open) beyond.append(bytes);
+void ProxyTunnel::receive(std::string_view bytes, LayerOutput& out) {
+  if (state_ == State::Open) out.delivered.append(bytes);
   if (state_ != State::Asking) return;
   const std::size_t searched = header_.size() < 3 ? 0 : header_.size() - 3;
   const std::size_t room = kMostHeaderBytes + kHeaderSeparator.size() - header_.size();
@@ -63,13 +66,26 @@ void ProxyTunnel::receive(std::string_view bytes, std::string& beyond) {
   if (status->code < 200 || status->code > 299) return fail(status->code);
   const std::size_t blockEnd = end + kHeaderSeparator.size();
   const std::size_t consumedBefore = header_.size() - std::min(bytes.size(), room);
-  beyond.append(bytes.substr(blockEnd - consumedBefore));
   state_ = State::Open;
   header_.clear();
+  out.opened = true;
+  out.toSend.append(held_);
+  held_.clear();
+  out.delivered.append(bytes.substr(blockEnd - consumedBefore));
 }
 
-void ProxyTunnel::endOfStream() {
+void ProxyTunnel::send(std::string_view bytes, LayerOutput& out) {
+  switch (state_) {
+    case State::Asking: held_.append(bytes); break;
+    case State::Open: out.toSend.append(bytes); break;
+    case State::Failed: break;
+  }
+}
+
+void ProxyTunnel::endOfStream(LayerOutput&) {
   if (state_ == State::Asking) fail(kProxyClosed);
 }
+
+void ProxyTunnel::close(LayerOutput&) { held_.clear(); }
 
 }  // namespace tcp

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "tcpsocket/transport_layer.h"
+
 namespace tcp {
 
 // The plug-in's reasons for a tunnel that did not open. A proxy that answers
@@ -32,10 +34,12 @@ std::string ProxyStatusName(int status);
 inline bool IsProxyStatus(std::int32_t code) { return code >= 100 && code <= 999; }
 
 // The exchange that opens a tunnel through an HTTP proxy (CONNECT, RFC 9110
-// section 9.3.6), without I/O: the request to send, then the proxy's bytes
-// until its header block is complete. The proxy's answer is a stranger's
-// bytes: its header block is bounded, and none of it reaches the response.
-class ProxyTunnel {
+// section 9.3.6), as the lowest layer of a connection: the request to send,
+// then the proxy's bytes until its header block is complete. The proxy's
+// answer is a stranger's bytes: its header block is bounded, and none of it
+// reaches the layer above. What the layer above sends before the tunnel is
+// open waits for it: it must not reach the proxy as a request of its own.
+class ProxyTunnel final : public TransportLayer {
  public:
   static constexpr std::size_t kMostHeaderBytes = 64 << 10;
   enum class State { Asking, Open, Failed };
@@ -45,16 +49,25 @@ class ProxyTunnel {
   ProxyTunnel(std::string target, std::string credentials);
 
   std::string request() const;
+  // Sends the request.
+  void start(LayerOutput& out) override;
   // The proxy's bytes. Once its header block is complete the tunnel is open
-  // (any 2xx) and what follows the block, in this call and every later one,
-  // is the target's, appended to beyond; or it failed, and takes no more.
-  void receive(std::string_view bytes, std::string& beyond);
+  // (any 2xx): what waited to be sent goes out, and what follows the block,
+  // in this call and every later one, is the target's, delivered above; or
+  // it failed, and takes no more.
+  void receive(std::string_view bytes, LayerOutput& out) override;
+  void send(std::string_view bytes, LayerOutput& out) override;
   // The proxy closed the connection.
-  void endOfStream();
+  void endOfStream(LayerOutput& out) override;
+  void close(LayerOutput& out) override;
+  void fetched(const std::string&, std::string, LayerOutput&) override {}
 
-  State state() const { return state_; }
+  Kind kind() const override { return Kind::ProxyTunnel; }
   // Why it failed: the proxy's status, or one of the reasons above.
-  std::int32_t failure() const { return failure_; }
+  std::int32_t failure() const override { return failure_; }
+  bool ended() const override { return false; }
+  bool transparentWhenOpen() const override { return true; }
+  State state() const { return state_; }
 
  private:
   void fail(std::int32_t code);
@@ -64,6 +77,7 @@ class ProxyTunnel {
   State state_ = State::Asking;
   std::int32_t failure_ = 0;
   std::string header_;
+  std::string held_;
 };
 
 }  // namespace tcp

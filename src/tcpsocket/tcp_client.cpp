@@ -48,10 +48,8 @@ void TcpClient::closeSocket() {
   if (race_ || proxyLookup_) return loseRaceQuietly();
   if (socket_ == kNoSocket) return;
   stopTimer();
-  channel_.reset();
+  stack_.clear();
   fetches_.clear();
-  tunnel_.reset();
-  heldUntilOpen_.clear();
   sentBeforeUp_ = false;
   const SocketHandle closing = socket_;
   const int error = sockets_.close(closing);
@@ -66,7 +64,7 @@ void TcpClient::Disconnect() {
   if (race_ || proxyLookup_) return loseRaceQuietly();
   if (socket_ == kNoSocket) return;
   const bool wasConnected = Connected();
-  if (channel_) sendCloseNotify();
+  if (!stack_.empty()) closeLayers();
   closeSocket();
   if (wasConnected) raise(OnDisconnect);
 }
@@ -77,7 +75,7 @@ void TcpClient::Abort() { closeSocket(); }
 // the error an invalid argument gives (a proxy's name that does not resolve,
 // with the lookup's error). A socket whose events cannot reach the
 // window, or whose timer cannot run, would never report the connect (or its
-// lapse): that counts as a failed connect. The tunnel and the TLS channel
+// lapse): that counts as a failed connect. The layers (the tunnel, TLS)
 // are made here, with the target and the settings of this connect; what is
 // sent before the connection is up waits in them.
 void TcpClient::Connect() {
@@ -117,19 +115,6 @@ void TcpClient::connectToAny(std::vector<PeerAddress> targets, bool openingMade)
   if (CheckResult(sockets_.selectEvents(socket_, window_)) || CheckResult(connectTo(*address)) ||
       CheckResult(restartTimer()))
     abandonConnect(generation);
-}
-
-// The tunnel and the TLS channel of this connect, with its settings.
-void TcpClient::makeOpening() {
-  if (proxy_) tunnel_ = std::make_unique<ProxyTunnel>(tunnelTarget(), proxy_->credentials);
-  makeChannel();
-}
-
-void TcpClient::makeChannel() {
-  if (tlsSetting_.mode == TlsSetting::Mode::Off) return;
-  const bool revocation = tlsSetting_.mode == TlsSetting::Mode::Revocation;
-  channel_ = std::make_unique<TlsChannel>(*tls_, serverName(), tlsSetting_.mode == TlsSetting::Mode::Verified || revocation,
-                                          revocation);
 }
 
 // Unless a handler of the failure has already moved on to another socket.

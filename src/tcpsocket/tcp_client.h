@@ -16,6 +16,7 @@
 #include "tcpsocket/proxy_tunnel.h"
 #include "tcpsocket/send_queue.h"
 #include "tcpsocket/tls_channel.h"
+#include "tcpsocket/transport_stack.h"
 #include "tcpsocket/url_fetch.h"
 
 namespace tcp {
@@ -116,10 +117,12 @@ class TcpClient final : private SocketEventSink {
   const std::string& host() const { return host_; }
   bool Connected() const { return state_ == State::Connected; }
   bool Connecting() const { return state_ == State::Connecting; }
-  // Connected, with the TLS handshake (or the certificate check) not yet done.
-  bool Securing() const { return state_ == State::Securing; }
   // Connected to the proxy, its answer to CONNECT not yet complete.
-  bool Tunnelling() const { return state_ == State::Tunnelling; }
+  bool Tunnelling() const {
+    return state_ == State::Opening && stack_.opening() == TransportLayer::Kind::ProxyTunnel;
+  }
+  // Connected, with the TLS handshake (or the certificate check) not yet done.
+  bool Securing() const { return state_ == State::Opening && !Tunnelling(); }
   // Connecting to one of a name's addresses, the race not yet won.
   bool Racing() const { return race_ != nullptr; }
   // Connecting, the proxy's name being looked up in the background.
@@ -152,42 +155,43 @@ class TcpClient final : private SocketEventSink {
   }
 
  private:
+  // A connection is its socket and the layers above it (transport_stack.h):
+  // the proxy's tunnel when one is set, then TLS when it is on; a plain
+  // connection has none, and its reads land straight in the room ReadInto
+  // gives.
+  //
   //   state       socket                                    timer (with a timeout set)
   //   Closed      none                                      stopped
   //   Connecting  open, connect started (or, for a name     runs from Connect
   //               with several addresses, the race between
   //               them, with no socket yet)
-  //   Tunnelling  open, connected to the proxy, CONNECT     runs on from Connect
-  //               sent, its answer awaited
-  //   Securing    open, connected, TLS handshake under way  runs on from Connect
-  //               (then the certificate check, with the
-  //               fetches it asked for on sockets of their own)
-  //   Connected   open, connect event without error seen    stopped (with TLS: started when
-  //               (with TLS: handshake and check done)        text waited to be sent); (re)started
+  //   Opening     open, connected; a layer's opening under  runs on from Connect
+  //               way: the proxy's answer to CONNECT
+  //               (Tunnelling), the TLS handshake and the
+  //               certificate check, with the fetches it
+  //               asked for on sockets of their own (Securing)
+  //   Connected   open, connect event without error seen,   stopped (with layers: started when
+  //               every layer open                            text waited to be sent); (re)started
   //                                                           by each send and each arrival
   //
   // Closed -> Connecting: Connect with no failure.
   // Connecting -> Connected: connect event without error (OnConnect); with
-  //   TLS off and no proxy only.
-  // Connecting -> Tunnelling: connect event without error, with a proxy (the
-  //   CONNECT request goes out).
-  // Connecting, Tunnelling -> Securing: connect event without error, or the
-  //   proxy's 2xx, with TLS on (the ClientHello goes out).
-  // Tunnelling -> Connected: the proxy's 2xx, with TLS off (OnConnect).
-  // Securing -> Connected: the handshake and, when asked, the certificate
-  //   check succeeded (OnConnect).
-  // Connecting, Tunnelling, Securing -> Closed: connect event with an error,
-  //   a proxy's refusal or broken answer, a failed handshake or check, FIN
-  //   before the connection is up, the timer's tick
-  //   (OnError only), Disconnect (no event), Connect (restarts).
+  //   no layers only.
+  // Connecting -> Opening: connect event without error, with layers (the
+  //   lowest starts: the CONNECT request or the ClientHello goes out).
+  // Opening -> Connected: the top layer opened (OnConnect); what was sent
+  //   meanwhile goes out first.
+  // Connecting, Opening -> Closed: connect event with an error, a proxy's
+  //   refusal or broken answer, a failed handshake or check, FIN before the
+  //   connection is up, the timer's tick (OnError only), Disconnect (no
+  //   event), Connect (restarts).
   // Connected -> Closed: close event or the peer's close_notify (OnRead for
   //   bytes still readable, OnError when it carries an error, then
   //   OnDisconnect), Disconnect (close_notify with TLS, OnDisconnect),
   //   Connect (OnDisconnect, then a new connect), a broken record or the
   //   timer's tick (OnError, then OnDisconnect), Abort (no event).
-  // With TLS off the client never is Securing, without a proxy never
-  // Tunnelling; with no timeout set the timer never runs.
-  enum class State { Closed, Connecting, Tunnelling, Securing, Connected };
+  // With no timeout set the timer never runs.
+  enum class State { Closed, Connecting, Opening, Connected };
   // Counts the sockets opened: a handle value may come back for a later
   // socket, a generation never does.
   using Generation = std::uint64_t;
@@ -200,8 +204,8 @@ class TcpClient final : private SocketEventSink {
   void onReadable();
   void onWritable();
   void onTimedOut();
-  bool socketUp() const { return Tunnelling() || Securing() || Connected(); }
-  bool opening() const { return Connecting() || Tunnelling() || Securing(); }
+  bool socketUp() const { return state_ == State::Opening || Connected(); }
+  bool opening() const { return Connecting() || state_ == State::Opening; }
   // Whether the socket of that generation is still the open one.
   bool isCurrent(Generation generation) const { return socket_ != kNoSocket && generation_ == generation; }
 
@@ -218,9 +222,7 @@ class TcpClient final : private SocketEventSink {
   // receiving: it closes, kOutOfMemory is reported.
   void failForMemory(Generation generation);
 
-  // The proxy (client_proxy.cpp): the tunnel exists from Connect until the
-  // proxy's answer opened it.
-  // Where a connect goes: an IPv4 address, or an IPv6 one.
+  // Where a connect goes (client_addresses.cpp): an IPv4 address, or an IPv6 one.
   struct PeerAddress {
     std::optional<std::uint32_t> ipv4;
     std::optional<Ipv6Address> ipv6;
@@ -231,20 +233,15 @@ class TcpClient final : private SocketEventSink {
   int connectTo(const PeerAddress& address);
   std::uint16_t connectPort() const { return proxy_ ? proxy_->port : port_; }
   std::string tunnelTarget() const;
-  void startTunnel();
-  bool readProxyAnswer();
-  void openTunnel(std::string_view beyond);
-  void holdUntilOpen(std::string_view text);
 
-  // TLS (client_tls.cpp): the channel exists from Connect to the close of a
-  // connection with TLS on.
+  // The layers (client_layers.cpp): made by Connect, gone with the socket.
   std::string serverName() const;
-  void makeChannel();
-  void startSecuring();
-  bool readCiphertext();
-  void sendSecured(std::string_view text);
-  void sendCloseNotify();
-  void applyTls(TlsOutput& out);
+  void makeOpening();
+  void startOpening();
+  bool readThroughLayers();
+  void sendThroughLayers(std::string_view text);
+  void closeLayers();
+  void applyLayers(LayerOutput& out);
   void deliverPlaintext(std::string_view text);
   // Reports code and closes; OnDisconnect follows when the connection was up.
   void failConnection(std::int32_t code);
@@ -264,10 +261,9 @@ class TcpClient final : private SocketEventSink {
   std::vector<PeerAddress> raceTargets() const;
   std::vector<PeerAddress> allowedAddresses(const std::vector<std::string>& addresses) const;
   // Connects to targets: one address, or a race between several; none: the
-  // host, or the proxy, as set. The tunnel and the channel are made first,
-  // unless a lookup of the proxy's name made them already.
+  // host, or the proxy, as set. The layers are made first, unless a lookup
+  // of the proxy's name made them already.
   void connectToAny(std::vector<PeerAddress> targets, bool openingMade = false);
-  void makeOpening();
   void lookUpProxy();
   void onProxyLookedUp(const SocketResult<std::vector<std::string>>& found);
   void startRace(std::vector<PeerAddress> targets);
@@ -307,12 +303,9 @@ class TcpClient final : private SocketEventSink {
   bool proxyLookup_ = false;
   // Gone with the client: a lookup's answer that comes later reaches no one.
   std::shared_ptr<const bool> alive_ = std::make_shared<const bool>(true);
-  std::unique_ptr<ProxyTunnel> tunnel_;
-  // Plain text given to send while the tunnel was not yet open.
-  std::string heldUntilOpen_;
   TlsSystem* tls_;
   TlsSetting tlsSetting_;
-  std::unique_ptr<TlsChannel> channel_;
+  TransportStack stack_;
   std::vector<std::shared_ptr<UrlFetch>> fetches_;
   std::vector<std::string> raceAddresses_;
   std::unique_ptr<ConnectRace> race_;

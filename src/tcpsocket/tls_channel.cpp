@@ -18,7 +18,7 @@ void TlsChannel::guarded(Work&& work) {
   }
 }
 
-void TlsChannel::start(TlsOutput& out) {
+void TlsChannel::start(LayerOutput& out) {
   if (state_ != State::Idle) return;
   guarded([&] {
     TlsCode code = 0;
@@ -29,7 +29,7 @@ void TlsChannel::start(TlsOutput& out) {
   });
 }
 
-void TlsChannel::receive(std::string_view ciphertext, TlsOutput& out) {
+void TlsChannel::receive(std::string_view ciphertext, LayerOutput& out) {
   if (state_ == State::Idle || state_ == State::Closed || state_ == State::Failed) return;
   guarded([&] {
     received_.append(ciphertext);
@@ -45,7 +45,7 @@ void TlsChannel::receive(std::string_view ciphertext, TlsOutput& out) {
   if (received_.size() > kMaxPendingBytes) fail(kTlsIllegalMessage);
 }
 
-void TlsChannel::endOfStream(TlsOutput&) {
+void TlsChannel::endOfStream(LayerOutput&) {
   switch (state_) {
     case State::Idle:
     case State::Handshaking:
@@ -66,7 +66,7 @@ void TlsChannel::endOfStream(TlsOutput&) {
   }
 }
 
-void TlsChannel::send(std::string_view plaintext, TlsOutput& out) {
+void TlsChannel::send(std::string_view plaintext, LayerOutput& out) {
   switch (state_) {
     case State::Open:
       // Records made before a failure still go out, so the peer's sequence
@@ -87,7 +87,7 @@ void TlsChannel::send(std::string_view plaintext, TlsOutput& out) {
   }
 }
 
-void TlsChannel::close(TlsOutput& out) {
+void TlsChannel::close(LayerOutput& out) {
   if (state_ == State::Open || state_ == State::Renegotiating) out.toSend += session_->closeNotify();
   if (state_ != State::Failed) state_ = State::Closed;
   received_.clear();
@@ -99,7 +99,7 @@ std::string TlsChannel::connectionInfo() const { return session_ ? session_->con
 
 // Every step that takes input brings the end of it nearer; the others are
 // counted, so that no answer of the layer makes a call run forever.
-void TlsChannel::process(TlsOutput& out) {
+void TlsChannel::process(LayerOutput& out) {
   int stepsWithoutInput = 0;
   for (;;) {
     const std::size_t before = offset_;
@@ -115,7 +115,7 @@ void TlsChannel::process(TlsOutput& out) {
   }
 }
 
-bool TlsChannel::handshakeStep(TlsOutput& out) {
+bool TlsChannel::handshakeStep(LayerOutput& out) {
   const bool firstAnswer = std::exchange(renegotiationAsked_, false);
   const bool withoutInput = pending().empty();
   TlsHandshakeStep step = session_->handshake(pending());
@@ -142,7 +142,7 @@ bool TlsChannel::handshakeStep(TlsOutput& out) {
 
 // The first handshake opens the channel once the check (when asked) says
 // so; a renegotiation's simply resumes it.
-void TlsChannel::finishHandshake(TlsOutput& out) {
+void TlsChannel::finishHandshake(LayerOutput& out) {
   if (state_ != State::Handshaking) return open(out);
   if (!verify_) {
     out.opened = true;
@@ -154,7 +154,7 @@ void TlsChannel::finishHandshake(TlsOutput& out) {
 
 // Addresses asked for again, or beyond kMaxFetches, are answered at once as
 // failed fetches; the others go to the caller, and the check waits for them.
-void TlsChannel::verify(TlsOutput& out) {
+void TlsChannel::verify(LayerOutput& out) {
   for (;;) {
     const PeerVerdict verdict = session_->verifyPeer(revocation_, fetched_);
     if (verdict.wanted.empty()) {
@@ -180,7 +180,7 @@ void TlsChannel::verify(TlsOutput& out) {
   }
 }
 
-void TlsChannel::fetched(const std::string& address, std::string bytes, TlsOutput& out) {
+void TlsChannel::fetched(const std::string& address, std::string bytes, LayerOutput& out) {
   if (state_ != State::Verifying || awaited_.erase(address) == 0) return;
   guarded([&] {
     fetched_.emplace(address, std::move(bytes));
@@ -190,7 +190,7 @@ void TlsChannel::fetched(const std::string& address, std::string bytes, TlsOutpu
   });
 }
 
-void TlsChannel::open(TlsOutput& out) {
+void TlsChannel::open(LayerOutput& out) {
   state_ = State::Open;
   fetched_.clear();
   if (!heldPlaintext_.empty()) {
@@ -199,9 +199,9 @@ void TlsChannel::open(TlsOutput& out) {
   }
 }
 
-bool TlsChannel::decryptStep(TlsOutput& out) {
+bool TlsChannel::decryptStep(LayerOutput& out) {
   if (pending().empty()) return false;
-  const TlsDecryptStep step = session_->decrypt(pending(), out.plaintext);
+  const TlsDecryptStep step = session_->decrypt(pending(), out.delivered);
   consume(step.consumed);
   switch (step.status) {
     case TlsDecryptStep::Status::Data:

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/tls.h"
+#include "tcpsocket/transport_layer.h"
 
 namespace tcp {
 
@@ -37,20 +38,11 @@ inline constexpr TlsCode kIssuerNotCa = 0xA0100023;    // TCP_E_ISSUER_NOT_CA
 // "0x" and eight hex digits for codes not listed.
 std::string TlsErrorName(TlsCode code);
 
-// What one call of the channel produced, appended to what the caller holds.
-struct TlsOutput {
-  std::string toSend;     // records for the peer, in order
-  std::string plaintext;  // application data from the peer, in order
-  bool opened = false;    // the first handshake (and the check, when asked) succeeded in this call
-  // Addresses the certificate check wants read: the caller fetches each and
-  // hands its bytes (none when the fetch failed) to fetched().
-  std::vector<std::string> toFetch;
-};
-
-// TLS between a byte stream and its user: takes the ciphertext the socket
-// received, hands up the plaintext, and turns plaintext into records. Its own
-// buffer of received bytes is the truth; the session only ever sees views of it.
-class TlsChannel {
+// TLS between a byte stream and its user, as a layer of a connection: takes
+// the ciphertext received, delivers the plaintext, and turns plaintext into
+// records. Its own buffer of received bytes is the truth; the session only
+// ever sees views of it. The check's addresses to fetch come in toFetch.
+class TlsChannel final : public TransportLayer {
  public:
   enum class State {
     Idle,           // nothing sent yet; start() begins the handshake
@@ -67,20 +59,25 @@ class TlsChannel {
   TlsChannel(TlsSystem& system, std::string serverName, bool verify, bool revocation = false);
 
   // Opens the session and appends the ClientHello to out.toSend.
-  void start(TlsOutput& out);
+  void start(LayerOutput& out) override;
   // Takes bytes received from the peer.
-  void receive(std::string_view ciphertext, TlsOutput& out);
+  void receive(std::string_view ciphertext, LayerOutput& out) override;
   // The peer ended the stream (FIN): a failure while handshaking, else Closed.
-  void endOfStream(TlsOutput& out);
-  // Appends the records for plaintext to out.toSend (held back while renegotiating).
-  void send(std::string_view plaintext, TlsOutput& out);
+  void endOfStream(LayerOutput& out) override;
+  // Appends the records for plaintext to out.toSend (held back until open
+  // and while renegotiating).
+  void send(std::string_view plaintext, LayerOutput& out) override;
   // Appends the close_notify alert to out.toSend when open, and closes.
-  void close(TlsOutput& out);
+  void close(LayerOutput& out) override;
   // What was fetched at an address the check asked for (any other is
   // ignored); once every address asked for has its answer, the check runs
   // again.
-  void fetched(const std::string& address, std::string bytes, TlsOutput& out);
+  void fetched(const std::string& address, std::string bytes, LayerOutput& out) override;
 
+  Kind kind() const override { return Kind::Tls; }
+  std::int32_t failure() const override { return static_cast<std::int32_t>(error_); }
+  bool ended() const override { return state_ == State::Closed; }
+  bool transparentWhenOpen() const override { return false; }
   State state() const { return state_; }
   // Why the channel failed; 0 unless Failed.
   TlsCode error() const { return error_; }
@@ -101,16 +98,16 @@ class TlsChannel {
 
  private:
   // Runs steps while they make progress; each returns whether to go on.
-  void process(TlsOutput& out);
+  void process(LayerOutput& out);
   // Runs work; memory running out in it fails the channel with
   // kTlsOutOfMemory, and what out holds already stays for the caller.
   template <typename Work>
   void guarded(Work&& work);
-  bool handshakeStep(TlsOutput& out);
-  bool decryptStep(TlsOutput& out);
-  void finishHandshake(TlsOutput& out);
-  void verify(TlsOutput& out);
-  void open(TlsOutput& out);
+  bool handshakeStep(LayerOutput& out);
+  bool decryptStep(LayerOutput& out);
+  void finishHandshake(LayerOutput& out);
+  void verify(LayerOutput& out);
+  void open(LayerOutput& out);
   void consume(std::size_t count);
   void fail(TlsCode code);
   std::span<char> pending();

@@ -19,14 +19,14 @@ struct Outcome {
 
 Outcome feed(std::string_view answer, std::string_view lengths) {
   tcp::ProxyTunnel tunnel("target:443", "user:pw");
-  std::string beyond;
+  tcp::LayerOutput out;
   std::size_t at = 0;
   for (std::size_t i = 0; at < answer.size(); ++i) {
     const std::size_t piece = 1 + (i < lengths.size() ? static_cast<unsigned char>(lengths[i]) * 64u : 4096u);
-    tunnel.receive(answer.substr(at, piece), beyond);
+    tunnel.receive(answer.substr(at, piece), out);
     at += std::min(piece, answer.size() - at);
   }
-  return {tunnel.state(), tunnel.failure(), beyond};
+  return {tunnel.state(), tunnel.failure(), out.delivered};
 }
 
 }  // namespace

@@ -152,7 +152,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Model model;
   ScriptedSystem system(script, model);
   TlsChannel channel(system, "server", script.ConsumeBool());
-  tcp::TlsOutput out;
+  tcp::LayerOutput out;
   std::string hostText;
   std::size_t answered = 0;  // out.toFetch's first addresses have their answer
   channel.start(out);
@@ -204,7 +204,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       model.stream.clear();
       model.consumed = 0;
     }
-    check(out.plaintext == model.decrypted);
+    check(out.delivered == model.decrypted);
     check(std::string_view(hostText).substr(0, model.encrypted.size()) == model.encrypted);
     if (channel.state() == TlsChannel::State::Open) check(model.encrypted == hostText);
     check((channel.state() == TlsChannel::State::Failed) == (channel.error() != 0));

@@ -115,6 +115,21 @@ TEST_F(ProxyClientTest, TextSentBeforeTheTunnelIsOpenWaitsForIt) {
   EXPECT_EQ(events, Events{"connect"});
 }
 
+// Text the host gave first goes first: an OnConnect handler's own text used
+// to overtake what had waited for the tunnel.
+TEST_F(ProxyClientTest, TextThatWaitedForTheTunnelGoesBeforeWhatOnConnectSends) {
+  client->OnConnect = [this](TcpClient& c) {
+    events.push_back("connect");
+    c.SendText("second");
+  };
+  client->Connect();
+  client->SendText("first ");
+  sockets.deliver(SocketEvent::Connect);
+  serve(kTunnelOpen);
+  EXPECT_EQ(sockets.sent, kConnectRequest + "first second");
+  EXPECT_EQ(events, Events{"connect"});
+}
+
 TEST_F(ProxyClientTest, CredentialsGoAsBasicAuthorization) {
   client->setProxy(ParseProxySetting("user:pass@10.0.0.1:3128"));
   connect();

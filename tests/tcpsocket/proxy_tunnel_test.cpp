@@ -20,14 +20,14 @@ struct Fed {
 // Feeds the answer in two pieces, cut at `cut`, or one byte a call.
 Fed feed(const std::string& answer, std::size_t cut, bool byteByByte) {
   ProxyTunnel tunnel("example.org:443", "");
-  std::string beyond;
+  LayerOutput out;
   if (byteByByte) {
-    for (char c : answer) tunnel.receive(std::string_view(&c, 1), beyond);
+    for (char c : answer) tunnel.receive(std::string_view(&c, 1), out);
   } else {
-    tunnel.receive(std::string_view(answer).substr(0, cut), beyond);
-    tunnel.receive(std::string_view(answer).substr(cut), beyond);
+    tunnel.receive(std::string_view(answer).substr(0, cut), out);
+    tunnel.receive(std::string_view(answer).substr(cut), out);
   }
-  return {tunnel.state(), tunnel.failure(), beyond};
+  return {tunnel.state(), tunnel.failure(), out.delivered};
 }
 
 TEST(ProxySetting, ReadsHostPortAndCredentials) {
@@ -104,20 +104,48 @@ TEST(ProxyTunnel, OpensOnAnyTwoHundredAndKeepsTheProxysBytesToItself) {
 
 TEST(ProxyTunnel, AnEndlessHeaderBlockOrAnEarlyCloseFails) {
   ProxyTunnel endless("t:1", "");
-  std::string beyond;
+  LayerOutput out;
   const std::string line = "X-Filler: " + std::string(1000, 'f') + "\r\n";
-  endless.receive("HTTP/1.1 200 OK\r\n", beyond);
-  for (int i = 0; i < 100 && endless.state() == State::Asking; ++i) endless.receive(line, beyond);
+  endless.receive("HTTP/1.1 200 OK\r\n", out);
+  for (int i = 0; i < 100 && endless.state() == State::Asking; ++i) endless.receive(line, out);
   EXPECT_EQ(endless.state(), State::Failed);
   EXPECT_EQ(endless.failure(), kProxyHeaderTooLarge);
-  endless.receive("\r\n\r\n", beyond);
-  EXPECT_EQ(beyond, "") << "nothing after a failure";
+  endless.receive("\r\n\r\n", out);
+  EXPECT_EQ(out.delivered, "") << "nothing after a failure";
 
   ProxyTunnel closed("t:1", "");
-  closed.receive("HTTP/1.1 20", beyond);
-  closed.endOfStream();
+  closed.receive("HTTP/1.1 20", out);
+  closed.endOfStream(out);
   EXPECT_EQ(closed.failure(), kProxyClosed);
   EXPECT_EQ(ProxyStatusName(407), "TCP_E_PROXY_407");
+}
+
+// The host's text must not reach the proxy as a request of its own: it goes
+// out when the tunnel opens, ahead of anything sent later, and never after a
+// refusal.
+TEST(ProxyTunnel, TextSentBeforeTheTunnelOpensGoesOutOnlyOnceItIs) {
+  ProxyTunnel tunnel("t:1", "");
+  LayerOutput out;
+  tunnel.start(out);
+  EXPECT_EQ(out.toSend, tunnel.request());
+  out = {};
+  tunnel.send("GET / HTTP/1.1\r\n", out);
+  tunnel.send("\r\n", out);
+  EXPECT_EQ(out.toSend, "");
+  tunnel.receive("HTTP/1.1 200 OK\r\n\r\nfirst", out);
+  EXPECT_TRUE(out.opened);
+  EXPECT_EQ(out.toSend, "GET / HTTP/1.1\r\n\r\n");
+  EXPECT_EQ(out.delivered, "first");
+  tunnel.send("later", out);
+  EXPECT_EQ(out.toSend, "GET / HTTP/1.1\r\n\r\nlater");
+
+  ProxyTunnel refused("t:1", "");
+  LayerOutput none;
+  refused.send("secret", none);
+  refused.receive("HTTP/1.1 407 No\r\n\r\n", none);
+  refused.send("more", none);
+  EXPECT_EQ(none.toSend, "");
+  EXPECT_FALSE(none.opened);
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ namespace {
 
 using tcp::TlsChannel;
 using tcp::TlsCode;
-using tcp::TlsOutput;
+using tcp::LayerOutput;
 using tcp::fakes::fakeRecord;
 using tcp::fakes::FakeRecord;
 using tcp::fakes::FakeTlsSystem;
@@ -96,12 +96,12 @@ Outcome run(const Scenario& scenario, const std::vector<std::size_t>& cuts) {
   TlsChannel channel(system, "localhost", scenario.verify);
   std::string sent;
   Outcome outcome{};
-  const auto take = [&](const TlsOutput& out) {
+  const auto take = [&](const LayerOutput& out) {
     sent += out.toSend;
-    outcome.plaintext += out.plaintext;
+    outcome.plaintext += out.delivered;
     outcome.opened += out.opened;
   };
-  TlsOutput first;
+  LayerOutput first;
   channel.start(first);
   take(first);
   const std::string_view server = scenario.server;
@@ -109,13 +109,13 @@ Outcome run(const Scenario& scenario, const std::vector<std::size_t>& cuts) {
   std::vector<std::size_t> ends = cuts;
   ends.push_back(server.size());
   for (std::size_t end : ends) {
-    TlsOutput out;
+    LayerOutput out;
     channel.receive(server.substr(at, end - at), out);
     take(out);
     at = end;
   }
   if (scenario.fin) {
-    TlsOutput out;
+    LayerOutput out;
     channel.endOfStream(out);
     take(out);
   }
@@ -170,7 +170,7 @@ TEST(TlsChannel, EveryScenarioByteByByte) {
 struct OpenChannel {
   FakeTlsSystem system;
   TlsChannel channel{system, "localhost", true};
-  TlsOutput out;
+  LayerOutput out;
 
   void handshake() {
     channel.start(out);
@@ -203,13 +203,13 @@ TEST(TlsChannel, TheCheckWaitsForEveryAddressItAskedFor) {
   EXPECT_EQ(c.channel.state(), State::Verifying);
   EXPECT_EQ(c.system.verifyCalls, 1);
   EXPECT_FALSE(c.out.opened);
-  EXPECT_EQ(c.out.plaintext, "");
+  EXPECT_EQ(c.out.delivered, "");
   c.channel.fetched("http://ca.test/a.cer", "", c.out);
   EXPECT_EQ(c.channel.state(), State::Open);
   EXPECT_TRUE(c.out.opened);
   EXPECT_EQ(c.system.fetchedSeen,
             (tcp::FetchedObjects{{"http://ca.test/a.cer", ""}, {"http://ca.test/b.crl", "list"}}));
-  EXPECT_EQ(c.out.plaintext, "early");
+  EXPECT_EQ(c.out.delivered, "early");
   EXPECT_EQ(c.sent().back(), (FakeRecord{'D', "request"}));
   c.channel.fetched("http://ca.test/a.cer", "late", c.out);
   EXPECT_EQ(c.system.verifyCalls, 2);
@@ -268,7 +268,7 @@ TEST(TlsChannel, ARenegotiationTheLayerCannotAnswerEndsTheChannel) {
     c.channel.receive((splitBefore ? "" : dataRecord("one")) + fakeRecord('R', "renegotiate"), c.out);
     EXPECT_EQ(c.channel.state(), State::Failed);
     EXPECT_EQ(c.channel.error(), tcp::kRenegotiationUnsupported);
-    EXPECT_EQ(c.out.plaintext, "one");
+    EXPECT_EQ(c.out.delivered, "one");
     c.channel.send("after", c.out);
     EXPECT_EQ(c.sent().back(), (FakeRecord{'D', "sent while open"})) << "nothing more goes out";
   }
@@ -293,14 +293,14 @@ TEST(TlsChannel, CloseSendsCloseNotifyOnceAndIgnoresLaterBytes) {
   c.channel.send("late", c.out);
   EXPECT_EQ(c.channel.state(), State::Closed);
   EXPECT_EQ(c.sent(), (std::vector<FakeRecord>{{'A', "close_notify"}}));
-  EXPECT_EQ(c.out.plaintext, "");
+  EXPECT_EQ(c.out.delivered, "");
 }
 
 TEST(TlsChannel, AnEngineThatCannotOpenASessionFailsAtStart) {
   FakeTlsSystem system;
   system.openError = 0x80090305;
   TlsChannel channel(system, "localhost", true);
-  TlsOutput out;
+  LayerOutput out;
   channel.start(out);
   EXPECT_EQ(channel.state(), State::Failed);
   EXPECT_EQ(tcp::TlsErrorName(channel.error()), "SEC_E_SECPKG_NOT_FOUND");
@@ -336,7 +336,7 @@ TEST(TlsChannel, FourMebibytesInFullRecordsThroughOddSizedReads) {
   }
   for (std::size_t at = 0; at < stream.size(); at += 1000) c.channel.receive(std::string_view(stream).substr(at, 1000), c.out);
   EXPECT_EQ(c.channel.state(), State::Open) << tcp::TlsErrorName(c.channel.error());
-  EXPECT_TRUE(c.out.plaintext == expected) << "plaintext of " << c.out.plaintext.size() << " bytes differs";
+  EXPECT_TRUE(c.out.delivered == expected) << "plaintext of " << c.out.delivered.size() << " bytes differs";
 }
 
 TEST(TlsErrorName, NamesListedCodesAndShowsOthersInHex) {

@@ -77,7 +77,7 @@ Fetched fetch(tcp::TlsSystem& tls, const std::string& listener, const std::strin
     return result;
   }
   TlsChannel channel(tls, serverName, verify);
-  tcp::TlsOutput out;
+  tcp::LayerOutput out;
   channel.start(out);
   bool requested = false;
   std::string buffer(65536, '\0');
@@ -87,8 +87,8 @@ Fetched fetch(tcp::TlsSystem& tls, const std::string& listener, const std::strin
       requested = true;
     }
     if (!sendAll(socket, out.toSend)) break;
-    result.response += out.plaintext;
-    out.plaintext.clear();
+    result.response += out.delivered;
+    out.delivered.clear();
     if (channel.state() != State::Handshaking && channel.state() != State::Open &&
         channel.state() != State::Renegotiating)
       break;
@@ -102,7 +102,7 @@ Fetched fetch(tcp::TlsSystem& tls, const std::string& listener, const std::strin
       break;
     }
   }
-  result.response += out.plaintext;
+  result.response += out.delivered;
   result.state = channel.state();
   result.error = channel.error();
   result.info = channel.connectionInfo();
