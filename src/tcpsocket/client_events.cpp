@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <memory>
 #include <new>
 
 #include "tcpsocket/tcp_client.h"
@@ -22,62 +23,56 @@ void TcpClient::onSocketEvent(SocketHandle socket, SocketEvent event, int error)
   }
 }
 
-// Each step that raises events may let a handler close or replace the
-// socket; the rest of the event then no longer applies.
+// A tick of a timer already stopped was on its way when it stopped: it
+// finds nothing to do.
 void TcpClient::handleEvent(SocketEvent event, int error) {
+  if (event == SocketEvent::Timeout && !timerRunning_) return;
+  run(machine_.onEvent(event, error));
+}
+
+// The one check: the steps concern the socket that was current when they
+// were decided. Once a step of theirs has closed it, what follows (the
+// OnDisconnect that ends the connection) runs whatever the close's report
+// led to.
+void TcpClient::run(ClientActions actions) {
   const Generation generation = generation_;
-  if (event == SocketEvent::Close) {
-    // The close can overtake data not yet read: take that in first.
-    while (socketUp() && readAvailable()) {
+  bool closedHere = false;
+  for (ClientAction& action : actions) {
+    perform(action);
+    closedHere = closedHere || action.kind == ClientAction::Kind::Close;
+    if (!closedHere && !isCurrent(generation)) return;
+  }
+}
+
+void TcpClient::perform(ClientAction& action) {
+  using Kind = ClientAction::Kind;
+  switch (action.kind) {
+    case Kind::Enter: return machine_.enter(action.state);
+    case Kind::Read: return static_cast<void>(readAvailable());
+    case Kind::ReadAll:
+      while (socketUp() && readAvailable()) {
+      }
+      return;
+    case Kind::SendQueued: return sendQueued();
+    case Kind::Send: {
+      // The bytes wait in the queue as they are, without a copy.
+      const auto bytes = std::make_shared<const std::string>(std::move(action.bytes));
+      return sendBytes(*bytes, bytes);
     }
-    if (!isCurrent(generation)) return;
-  }
-  if (error != 0) {
-    onEventError(error);
-    if (!isCurrent(generation)) return;
-  }
-  if (event == SocketEvent::Close) return onClosed(generation);
-  if (error != 0) return;
-  switch (event) {
-    case SocketEvent::Connect: return onConnected();
-    case SocketEvent::Read: return onReadable();
-    case SocketEvent::Write: return onWritable();
-    case SocketEvent::Timeout: return onTimedOut();
-    case SocketEvent::Close: return;
+    case Kind::SendLast:
+      if (queue_.empty() && socketUp()) send(action.bytes);
+      return;
+    case Kind::Fetch: return startFetches(action.addresses);
+    case Kind::RestartTimer: return static_cast<void>(CheckResult(restartTimer()));
+    case Kind::StopTimer: return stopTimer();
+    case Kind::Report: return static_cast<void>(CheckResult(action.code));
+    case Kind::Close: return closeSocket();
+    case Kind::RaiseConnect: return raise(OnConnect);
+    case Kind::Deliver: return deliverPlaintext(action.bytes);
+    case Kind::RaiseDisconnect: return raise(OnDisconnect);
+    case Kind::PeerClosed: return run(machine_.peerClosed(action.code));
   }
 }
-
-// Even an error that is not reported (would-block) ends a connect.
-void TcpClient::onEventError(int error) {
-  const Generation generation = generation_;
-  CheckResult(error);
-  if (isCurrent(generation) && opening()) closeSocket();
-}
-
-// OnDisconnect comes before the socket is closed; a handler that connects
-// again keeps its new socket. A FIN before the tunnel is open or the TLS
-// handshake is done is a failed connect.
-void TcpClient::onClosed(Generation generation) {
-  if (!stack_.empty()) {
-    LayerOutput out;
-    stack_.endOfStream(out);
-    if (const std::int32_t failure = stack_.failure()) return failConnection(failure);
-  }
-  state_ = State::Closed;
-  raise(OnDisconnect);
-  if (isCurrent(generation)) closeSocket();
-}
-
-void TcpClient::onConnected() {
-  if (!stack_.empty()) return startOpening();
-  stopTimer();
-  state_ = State::Connected;
-  raise(OnConnect);
-}
-
-void TcpClient::onReadable() { readAvailable(); }
-
-void TcpClient::onWritable() { sendQueued(); }
 
 // What the platform says can be taken at once, into the room ReadInto gives
 // (at most kEventReadLimit an event) or else the client's buffer (at most its
@@ -87,7 +82,7 @@ void TcpClient::onWritable() { sendQueued(); }
 // receive and here) and still raises OnRead with its -1.
 bool TcpClient::readAvailable() {
   std::lock_guard<std::recursive_mutex> lock(guard_);
-  if (!stack_.empty()) return readThroughLayers();
+  if (machine_.layered()) return readThroughLayers();
   const SocketResult<std::uint32_t> readable = sockets_.bytesReadable(socket_);
   if (readable.error != 0 || readable.value == 0) return false;
   const std::uint32_t limit = ReadInto ? kEventReadLimit : static_cast<std::uint32_t>(kBufferSize);

@@ -58,12 +58,10 @@ void TcpClient::collectFetches() {
   for (;;) {
     const auto ended = std::find_if(fetches_.begin(), fetches_.end(),
                                     [](const std::shared_ptr<UrlFetch>& f) { return f->done(); });
-    if (ended == fetches_.end() || stack_.empty()) return;
+    if (ended == fetches_.end() || !machine_.layered()) return;
     const std::shared_ptr<UrlFetch> fetch = *ended;
     fetches_.erase(ended);
-    LayerOutput out;
-    stack_.fetched(fetch->address(), fetch->takeBody(), out);
-    applyLayers(out);
+    run(machine_.fetched(fetch->address(), fetch->takeBody()));
     if (!isCurrent(generation)) return;
   }
 }

@@ -27,7 +27,7 @@ std::vector<TcpClient::PeerAddress> TcpClient::allowedAddresses(const std::vecto
 void TcpClient::lookUpProxy() {
   if (!window_) window_ = sockets_.createSocketWindow(*this);
   const Generation generation = ++generation_;
-  state_ = State::Connecting;
+  machine_.enter(State::Connecting);
   proxyLookup_ = true;
   makeOpening();
   const std::weak_ptr<const bool> alive = alive_;
@@ -43,7 +43,7 @@ void TcpClient::onProxyLookedUp(const SocketResult<std::vector<std::string>>& fo
   std::vector<PeerAddress> targets = allowedAddresses(found.value);
   if (found.error != 0 || targets.empty()) return loseRace(found.error != 0 ? found.error : kHostNotFound);
   proxyLookup_ = false;
-  state_ = State::Closed;
+  machine_.enter(State::Closed);
   try {
     connectToAny(std::move(targets), true);
   } catch (const std::bad_alloc&) {
@@ -53,7 +53,7 @@ void TcpClient::onProxyLookedUp(const SocketResult<std::vector<std::string>>& fo
 
 // The race has a timer of its own for the timeout: there is no socket yet.
 void TcpClient::startRace(std::vector<PeerAddress> targets) {
-  state_ = State::Connecting;
+  machine_.enter(State::Connecting);
   racing_ = std::move(targets);
   attempts_.assign(racing_.size(), kNoSocket);
   race_ = std::make_unique<ConnectRace>(racing_.size());
@@ -130,7 +130,7 @@ void TcpClient::winRace(std::size_t attempt) {
   socket_ = winner;
   const Generation generation = generation_;
   if (CheckResult(restartTimer())) return abandonConnect(generation);
-  onConnected();
+  run(machine_.onEvent(SocketEvent::Connect, 0));
 }
 
 // Every attempt failed, or the race's timeout came: the failure is the
@@ -143,9 +143,7 @@ void TcpClient::loseRace(int error) {
 void TcpClient::loseRaceQuietly() {
   endRace();
   proxyLookup_ = false;
-  stack_.clear();
-  sentBeforeUp_ = false;
-  state_ = State::Closed;
+  machine_.reset();
   if (window_) sockets_.dropQueuedEvents(window_);
 }
 

@@ -23,7 +23,7 @@ void TcpClient::SendText(std::string_view text, const SendQueue::Storage& owner)
   const Generation generation = generation_;
   try {
     noteActivity();
-    if (!stack_.empty()) return sendThroughLayers(text);
+    if (machine_.layered()) return run(machine_.send(text));
     // As a socket that is still connecting would answer.
     if (race_) return static_cast<void>(CheckResult(kNotConnected, kNoSocket));
     sendBytes(text, owner);

@@ -20,12 +20,4 @@ void TcpClient::noteActivity() {
   if (Connected()) CheckResult(restartTimer());
 }
 
-// The timer repeats: it stops at its first tick. A tick that was already on
-// its way when the timer stopped finds it stopped and does nothing.
-void TcpClient::onTimedOut() {
-  if (!timerRunning_) return;
-  stopTimer();
-  failConnection(kTimedOut);
-}
-
 }  // namespace tcp

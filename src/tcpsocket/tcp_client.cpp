@@ -19,7 +19,7 @@ TcpClient::~TcpClient() {
 }
 
 std::uint16_t TcpClient::port() {
-  if (state_ != State::Connected) return port_;
+  if (!Connected()) return port_;
   return sockets_.localPort(socket_).value;
 }
 
@@ -48,13 +48,11 @@ void TcpClient::closeSocket() {
   if (race_ || proxyLookup_) return loseRaceQuietly();
   if (socket_ == kNoSocket) return;
   stopTimer();
-  stack_.clear();
+  machine_.reset();
   fetches_.clear();
-  sentBeforeUp_ = false;
   const SocketHandle closing = socket_;
   const int error = sockets_.close(closing);
   socket_ = kNoSocket;
-  state_ = State::Closed;
   queue_.clear();
   if (window_) sockets_.dropQueuedEvents(window_);
   CheckResult(error, closing);
@@ -63,10 +61,7 @@ void TcpClient::closeSocket() {
 void TcpClient::Disconnect() {
   if (race_ || proxyLookup_) return loseRaceQuietly();
   if (socket_ == kNoSocket) return;
-  const bool wasConnected = Connected();
-  if (!stack_.empty()) closeLayers();
-  closeSocket();
-  if (wasConnected) raise(OnDisconnect);
+  run(machine_.disconnect());
 }
 
 void TcpClient::Abort() { closeSocket(); }
@@ -108,7 +103,7 @@ void TcpClient::connectToAny(std::vector<PeerAddress> targets, bool openingMade)
     return;
   }
   socket_ = opened.value;
-  state_ = State::Connecting;
+  machine_.enter(State::Connecting);
   const Generation generation = ++generation_;
   if (!openingMade) makeOpening();
   if (!window_) window_ = sockets_.createSocketWindow(*this);

@@ -12,11 +12,11 @@
 
 #include "platform/sockets.h"
 #include "platform/tls.h"
+#include "tcpsocket/client_machine.h"
 #include "tcpsocket/connect_race.h"
 #include "tcpsocket/proxy_tunnel.h"
 #include "tcpsocket/send_queue.h"
 #include "tcpsocket/tls_channel.h"
-#include "tcpsocket/transport_stack.h"
 #include "tcpsocket/url_fetch.h"
 
 namespace tcp {
@@ -115,14 +115,14 @@ class TcpClient final : private SocketEventSink {
   // before it returns.
   void lookUpInBackground(bool background) { backgroundLookups_ = background; }
   const std::string& host() const { return host_; }
-  bool Connected() const { return state_ == State::Connected; }
-  bool Connecting() const { return state_ == State::Connecting; }
+  bool Connected() const { return machine_.state() == State::Connected; }
+  bool Connecting() const { return machine_.state() == State::Connecting; }
   // Connected to the proxy, its answer to CONNECT not yet complete.
   bool Tunnelling() const {
-    return state_ == State::Opening && stack_.opening() == TransportLayer::Kind::ProxyTunnel;
+    return machine_.state() == State::Opening && machine_.openingLayer() == TransportLayer::Kind::ProxyTunnel;
   }
   // Connected, with the TLS handshake (or the certificate check) not yet done.
-  bool Securing() const { return state_ == State::Opening && !Tunnelling(); }
+  bool Securing() const { return machine_.state() == State::Opening && !Tunnelling(); }
   // Connecting to one of a name's addresses, the race not yet won.
   bool Racing() const { return race_ != nullptr; }
   // Connecting, the proxy's name being looked up in the background.
@@ -158,54 +158,21 @@ class TcpClient final : private SocketEventSink {
   // A connection is its socket and the layers above it (transport_stack.h):
   // the proxy's tunnel when one is set, then TLS when it is on; a plain
   // connection has none, and its reads land straight in the room ReadInto
-  // gives.
-  //
-  //   state       socket                                    timer (with a timeout set)
-  //   Closed      none                                      stopped
-  //   Connecting  open, connect started (or, for a name     runs from Connect
-  //               with several addresses, the race between
-  //               them, with no socket yet)
-  //   Opening     open, connected; a layer's opening under  runs on from Connect
-  //               way: the proxy's answer to CONNECT
-  //               (Tunnelling), the TLS handshake and the
-  //               certificate check, with the fetches it
-  //               asked for on sockets of their own (Securing)
-  //   Connected   open, connect event without error seen,   stopped (with layers: started when
-  //               every layer open                            text waited to be sent); (re)started
-  //                                                           by each send and each arrival
-  //
-  // Closed -> Connecting: Connect with no failure.
-  // Connecting -> Connected: connect event without error (OnConnect); with
-  //   no layers only.
-  // Connecting -> Opening: connect event without error, with layers (the
-  //   lowest starts: the CONNECT request or the ClientHello goes out).
-  // Opening -> Connected: the top layer opened (OnConnect); what was sent
-  //   meanwhile goes out first.
-  // Connecting, Opening -> Closed: connect event with an error, a proxy's
-  //   refusal or broken answer, a failed handshake or check, FIN before the
-  //   connection is up, the timer's tick (OnError only), Disconnect (no
-  //   event), Connect (restarts).
-  // Connected -> Closed: close event or the peer's close_notify (OnRead for
-  //   bytes still readable, OnError when it carries an error, then
-  //   OnDisconnect), Disconnect (close_notify with TLS, OnDisconnect),
-  //   Connect (OnDisconnect, then a new connect), a broken record or the
-  //   timer's tick (OnError, then OnDisconnect), Abort (no event).
-  // With no timeout set the timer never runs.
-  enum class State { Closed, Connecting, Opening, Connected };
+  // gives. What it does about each event the machine decides
+  // (client_machine.h, with the table of its states); the client carries
+  // the steps out.
+  using State = ClientMachine::State;
   // Counts the sockets opened: a handle value may come back for a later
   // socket, a generation never does.
   using Generation = std::uint64_t;
 
   void onSocketEvent(SocketHandle socket, SocketEvent event, int error) override;
   void handleEvent(SocketEvent event, int error);
-  void onEventError(int error);
-  void onClosed(Generation generation);
-  void onConnected();
-  void onReadable();
-  void onWritable();
-  void onTimedOut();
-  bool socketUp() const { return state_ == State::Opening || Connected(); }
-  bool opening() const { return Connecting() || state_ == State::Opening; }
+  // Carries the steps out in order, and drops the rest once a step has let
+  // a handler close or replace the socket they concern.
+  void run(ClientActions actions);
+  void perform(ClientAction& action);
+  bool socketUp() const { return machine_.state() == State::Opening || Connected(); }
   // Whether the socket of that generation is still the open one.
   bool isCurrent(Generation generation) const { return socket_ != kNoSocket && generation_ == generation; }
 
@@ -237,14 +204,8 @@ class TcpClient final : private SocketEventSink {
   // The layers (client_layers.cpp): made by Connect, gone with the socket.
   std::string serverName() const;
   void makeOpening();
-  void startOpening();
   bool readThroughLayers();
-  void sendThroughLayers(std::string_view text);
-  void closeLayers();
-  void applyLayers(LayerOutput& out);
   void deliverPlaintext(std::string_view text);
-  // Reports code and closes; OnDisconnect follows when the connection was up.
-  void failConnection(std::int32_t code);
 
   // The certificate check's fetches (client_fetch.cpp): they exist while the
   // connection is Securing, beside its socket and on its window.
@@ -305,18 +266,14 @@ class TcpClient final : private SocketEventSink {
   std::shared_ptr<const bool> alive_ = std::make_shared<const bool>(true);
   TlsSystem* tls_;
   TlsSetting tlsSetting_;
-  TransportStack stack_;
+  ClientMachine machine_;
   std::vector<std::shared_ptr<UrlFetch>> fetches_;
   std::vector<std::string> raceAddresses_;
   std::unique_ptr<ConnectRace> race_;
   std::vector<PeerAddress> racing_;
   std::vector<SocketHandle> attempts_;  // one per address racing, kNoSocket when not running
-  // Text was given to send before the connection was up: once it is, the
-  // answer is awaited.
-  bool sentBeforeUp_ = false;
   std::uint32_t timeoutMs_ = 0;
   bool timerRunning_ = false;
-  State state_ = State::Closed;
   SocketHandle socket_ = kNoSocket;
   Generation generation_ = 0;
   SendQueue queue_;
