@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fake_sockets.h"
@@ -157,6 +158,52 @@ TEST_F(TlsClientTest, Scenarios) {
 
 // A post-handshake handshake: the client answers it, holds what it is asked
 // to send until it is done, and raises no second OnConnect.
+// One read can open the connection, bring data and end it: a handler that
+// connects again or disconnects from inside any of those events leaves the
+// rest of them to the old connection, which the new one never sees.
+TEST_F(TlsClientTest, HandlersMayReconnectOrDisconnectFromInsideEachEventOfOneRead) {
+  struct Case {
+    const char* in;  // the event whose handler acts, once
+    bool reconnect;  // Connect, else Disconnect
+    Events events;
+    bool connecting;  // a new connect is under way afterwards
+  };
+  const Case cases[] = {
+      {"connect", false, {"connect", "disconnect"}, false},
+      {"connect", true, {"connect", "disconnect"}, true},
+      {"read hello", false, {"connect", "read hello", "disconnect"}, false},
+      {"read hello", true, {"connect", "read hello", "disconnect"}, true},
+      {"disconnect", false, {"connect", "read hello", "disconnect"}, false},
+      {"disconnect", true, {"connect", "read hello", "disconnect"}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.in) + (c.reconnect ? ", Connect" : ", Disconnect"));
+    remake(TlsSetting::Mode::Verified);
+    bool acted = false;
+    const auto note = [this, &c, &acted](TcpClient& self, const std::string& event) {
+      events.push_back(event);
+      if (event != c.in || std::exchange(acted, true)) return;
+      if (c.reconnect)
+        self.Connect();
+      else
+        self.Disconnect();
+    };
+    client->OnConnect = [note](TcpClient& self) { note(self, "connect"); };
+    client->OnDisconnect = [note](TcpClient& self) { note(self, "disconnect"); };
+    client->OnRead = [note](TcpClient& self, const char* bytes, std::int32_t, std::int32_t count) {
+      note(self, "read " + std::string(bytes, static_cast<std::size_t>(count)));
+    };
+    connect();
+    const SocketHandle old = client->socket();
+    sockets.closed.clear();
+    serve(kHandshake + data("hello") + fakeRecord('A', "close_notify"));
+    EXPECT_EQ(events, c.events);
+    EXPECT_EQ(sockets.closed, std::vector<SocketHandle>{old});
+    EXPECT_EQ(client->Connecting(), c.connecting);
+    EXPECT_EQ(socketOpen(), c.connecting);
+  }
+}
+
 TEST_F(TlsClientTest, RenegotiationIsAnsweredAndHoldsSendsUntilDone) {
   open();
   sockets.sent.clear();
