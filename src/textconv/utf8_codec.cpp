@@ -117,6 +117,7 @@ std::optional<std::u16string> DecodeUtf8(std::string_view bytes) {
 
 BytesDecoded DecodeUtf8ToBytes(std::string_view bytes, std::size_t limit, const std::array<char, 0x10000>& toByte,
                                char* const out, std::size_t& consumed, std::size_t& written) {
+  const char* const in = bytes.data();
   char* at = out;
   std::size_t i = 0;
   BytesDecoded outcome = BytesDecoded::decoded;
@@ -124,19 +125,34 @@ BytesDecoded DecodeUtf8ToBytes(std::string_view bytes, std::size_t limit, const 
   while (i < end) {
     if (end - i >= 8) {
       std::uint64_t word;
-      std::memcpy(&word, bytes.data() + i, sizeof word);
+      std::memcpy(&word, in + i, sizeof word);
       const std::uint64_t high = word & 0x8080808080808080;
+      // Once the writes are a word behind the reads, a word goes out whole
+      // even when only its first bytes are ASCII: the rest is written again.
+      if (high == 0 || in + i - at >= 8) std::memcpy(at, &word, sizeof word);
       if (high == 0) {
-        std::memcpy(at, &word, sizeof word);
         at += 8;
         i += 8;
         continue;
       }
-      // The ASCII bytes before the first other one, counted at once.
       static_assert(std::endian::native == std::endian::little);
       const std::size_t ascii = static_cast<std::size_t>(std::countr_zero(high)) / 8;
-      for (std::size_t j = 0; j < ascii; ++j) *at++ = bytes[i + j];
+      if (in + i - at < 8)
+        for (std::size_t j = 0; j < ascii; ++j) at[j] = in[i + j];
+      at += ascii;
       i += ascii;
+      // Two-byte sequences two at a time: the letters of most single-byte
+      // code pages come in runs.
+      while (end - i >= 4) {
+        std::uint32_t four;
+        std::memcpy(&four, in + i, sizeof four);
+        if ((four & 0xC0E0C0E0) != 0x80C080C0) break;
+        at[0] = toByte[(four & 0x1F) << 6 | (four >> 8 & 0x3F)];
+        at[1] = toByte[(four >> 10 & 0x7C0) | (four >> 24 & 0x3F)];
+        at += 2;
+        i += 4;
+      }
+      if (i >= end) break;
     }
     const unsigned char lead = byteAt(bytes, i);
     char32_t unit;
@@ -145,7 +161,6 @@ BytesDecoded DecodeUtf8ToBytes(std::string_view bytes, std::size_t limit, const 
       i += 1;
       continue;
     }
-    // Two-byte sequences first: the letters of most single-byte code pages.
     if ((lead & 0xE0) == 0xC0 && i + 1 < bytes.size() && isContinuation(byteAt(bytes, i + 1))) {
       *at++ = toByte[((lead & 0x1F) << 6) | (byteAt(bytes, i + 1) & 0x3F)];
       i += 2;

@@ -25,8 +25,8 @@ enum class BytesDecoded { decoded, invalid, surrogate };
 // Decodes as DecodeUtf8 does the sequences of bytes up to the first that ends
 // at least limit bytes in (where Utf8BlockEnd cuts), and writes each unit's
 // byte in toByte at out (ASCII as itself); consumed and written count the
-// bytes read and written. out may be bytes.data() or before it: each write
-// comes after the reads it depends on. Stops at the start of the first
+// bytes read and written. out is bytes.data() or before it in the same
+// storage: no write reaches a byte not yet read. Stops at the start of the first
 // sequence whose unit is a surrogate, whose byte depends on its neighbours.
 BytesDecoded DecodeUtf8ToBytes(std::string_view bytes, std::size_t limit, const std::array<char, 0x10000>& toByte,
                                char* out, std::size_t& consumed, std::size_t& written);

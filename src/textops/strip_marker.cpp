@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -48,6 +49,63 @@ std::size_t matchedAtEnd(std::string_view text, std::string_view marker, const s
   return k;
 }
 
+constexpr std::uint64_t kEveryByte = 0x0101010101010101;
+constexpr std::uint64_t kHighBits = 0x8080808080808080;
+
+std::uint64_t wordAt(const char* at) {
+  std::uint64_t word;
+  std::memcpy(&word, at, sizeof word);
+  return word;
+}
+
+// The pass's copying while the kept text ends in no part of the marker: the
+// bytes go down a word at a time up to the next start whose first, second
+// and last bytes are the marker's. A word may go out whole once the writes
+// are a word behind the reads; each word is read before a write reaches it.
+class CandidateCopy {
+ public:
+  explicit CandidateCopy(std::string_view marker)
+      : size_(marker.size()),
+        second_(marker.size() > 2 ? 1 : 0),
+        first_(marker.front()),
+        last_(marker.back()),
+        firsts_(kEveryByte * static_cast<unsigned char>(first_)),
+        seconds_(kEveryByte * static_cast<unsigned char>(marker[second_])),
+        lasts_(kEveryByte * static_cast<unsigned char>(last_)) {}
+
+  // Copies the bytes from read on down to kept, up to the next candidate;
+  // false when none is left and all the bytes are kept.
+  bool copyToCandidate(char* bytes, std::size_t end, std::size_t& kept, std::size_t& read) const {
+    static_assert(std::endian::native == std::endian::little);
+    for (; end - read >= size_ + 7; read += 8, kept += 8) {
+      const std::uint64_t word = wordAt(bytes + read);
+      const std::uint64_t differ =
+          (word ^ firsts_) | (wordAt(bytes + read + second_) ^ seconds_) | (wordAt(bytes + read + size_ - 1) ^ lasts_);
+      // The lowest byte flagged is a zero byte; those above it may not be.
+      if (const std::uint64_t zero = (differ - kEveryByte) & ~differ & kHighBits) {
+        const std::size_t before = static_cast<std::size_t>(std::countr_zero(zero)) / 8;
+        if (read - kept >= 8)
+          std::memcpy(bytes + kept, &word, sizeof word);
+        else
+          for (std::size_t i = 0; i < before; ++i) bytes[kept + i] = bytes[read + i];
+        kept += before;
+        read += before;
+        return true;
+      }
+      std::memcpy(bytes + kept, &word, sizeof word);
+    }
+    for (; end - read >= size_; bytes[kept++] = bytes[read++])
+      if (bytes[read] == first_ && bytes[read + size_ - 1] == last_) return true;
+    while (read < end) bytes[kept++] = bytes[read++];
+    return false;
+  }
+
+ private:
+  std::size_t size_, second_;
+  char first_, last_;
+  std::uint64_t firsts_, seconds_, lasts_;
+};
+
 }  // namespace
 
 // Removing the first occurrence again and again until none is left is the
@@ -58,27 +116,39 @@ std::size_t matchedAtEnd(std::string_view text, std::string_view marker, const s
 // text's new end, found from its last bytes; removals take marker-sized bites,
 // so that costs no more than the bytes removed, and the pass stays linear.
 // While the kept text ends in no part of the marker, the next removal can only
-// be at the next occurrence in the text still to read: the pass searches for
-// it and moves the bytes before it down in one piece. When it ends in a part,
-// the occurrence that would end first completes that part: one comparison
-// with the rest of the marker finds it, once per removal or search, and only
-// when it fails do the bytes go through the matcher one at a time.
+// be at the next occurrence in the text still to read: the pass copies the
+// bytes down to the next start that may be one and compares the marker there,
+// a short one at once, a long one through the search, which stays linear
+// however many starts fail. When the kept text ends in a part, the occurrence
+// that would end first completes that part: one comparison with the rest of
+// the marker finds it, once per removal or search, and only when it fails do
+// the bytes go through the matcher one at a time.
 void StripMarker(std::string& text, std::string_view marker) {
   if (marker.empty()) return;
+  constexpr std::size_t kShort = 16;
   MarkerSearch search(marker);
   const std::vector<std::size_t>& border = search.borders();
   const PrefixEnds ends(marker);
+  const CandidateCopy copy(marker);
   const std::size_t size = marker.size();
   char* const bytes = text.data();
   std::size_t kept = 0, read = 0, k = 0;
   while (read < text.size()) {
     if (k == 0) {
-      const std::size_t found = search.next(text, read);
-      const std::size_t until = found == std::string_view::npos ? text.size() : found;
-      if (kept != read) std::memmove(bytes + kept, bytes + read, until - read);
-      kept += until - read;
-      if (found == std::string_view::npos) break;
-      read = found + size;
+      if (!copy.copyToCandidate(bytes, text.size(), kept, read)) break;
+      if (size <= kShort && !SameBytes(bytes + read, marker.data(), size)) {
+        bytes[kept++] = bytes[read++];
+        continue;
+      }
+      if (size > kShort) {
+        const std::size_t found = search.next(text, read);
+        const std::size_t until = found == std::string_view::npos ? text.size() : found;
+        std::memmove(bytes + kept, bytes + read, until - read);
+        kept += until - read;
+        read = until;
+        if (found == std::string_view::npos) break;
+      }
+      read += size;
     } else if (text.size() - read >= size - k && SameBytes(bytes + read, marker.data() + k, size - k)) {
       kept -= k;
       read += size - k;
