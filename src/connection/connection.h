@@ -16,7 +16,7 @@
 namespace tcp {
 
 // The form's client: host 127.0.0.1, port 1234, its four events wired to the
-// handlers below.
+// handlers below. What it reads is stored in the platform's address space.
 std::unique_ptr<TcpClient> CreateConnectionClient(Session& session);
 
 // The handlers: each writes its code and text to the slots and clicks the host.

@@ -72,6 +72,7 @@ char* ReserveArrival(Session& session, std::int32_t count) {
 }
 
 std::unique_ptr<TcpClient> CreateConnectionClient(Session& session) {
+  session.response.ReceiveBuffer.useAddressSpace(session.platform.memory);
   auto client = std::make_unique<TcpClient>(
       *session.platform.sockets,
       [&session](const std::string& text) {

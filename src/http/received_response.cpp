@@ -24,6 +24,13 @@ void empty(std::string& text) {
     text.clear();
 }
 
+void empty(ReceiveStorage& bytes) {
+  if (bytes.capacity() > kKeptCapacity)
+    bytes.release();
+  else
+    bytes.clear();
+}
+
 }  // namespace
 
 void ReceivedResponse::startNew(std::string_view request) {
@@ -44,19 +51,19 @@ void ReceivedResponse::append(std::string_view piece) {
 }
 
 // The room is made without writing it: the read that follows is the one
-// pass over these bytes. Growing keeps the string's geometric growth.
+// pass over these bytes.
 char* ReceivedResponse::prepareArrival(std::size_t count) {
   if (prepared_) completeArrival(0);
   arrivalStart_ = ReceiveBuffer.size();
-  ReceiveBuffer.resize_and_overwrite(arrivalStart_ + count, [](char*, std::size_t size) { return size; });
+  char* room = ReceiveBuffer.extend(count);
   prepared_ = true;
-  return ReceiveBuffer.data() + arrivalStart_;
+  return room;
 }
 
 void ReceivedResponse::completeArrival(std::size_t count) {
   if (!prepared_) return;
   prepared_ = false;
-  ReceiveBuffer.resize(arrivalStart_ + std::min(count, ReceiveBuffer.size() - arrivalStart_));
+  ReceiveBuffer.truncate(arrivalStart_ + std::min(count, ReceiveBuffer.size() - arrivalStart_));
   if (LengthPending) readDeclaredLength();
   Framing.advance(ReceiveBuffer);
 }

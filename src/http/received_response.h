@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "http/declared_length.h"
+#include "http/receive_storage.h"
 #include "http/response_framing.h"
 
 namespace tcp {
@@ -16,7 +17,7 @@ struct ReceivedResponse {
   // included. It is both the receive buffer that recev and the text commands
   // read and the receive stream that the file and chunk commands read: the two
   // always hold the same bytes, so they are stored once.
-  std::string ReceiveBuffer;
+  ReceiveStorage ReceiveBuffer;
   // The declared length of the current response; always a whole number.
   double ResponseLength = 0;
   // True from the request until the declared length has been read.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/address_space.h"
 #include "platform/code_pages.h"
 #include "platform/files.h"
 #include "platform/sockets.h"
@@ -18,6 +19,8 @@ struct Platform {
   Timers* timers = nullptr;
   SocketSystem* sockets = nullptr;
   TlsSystem* tls = nullptr;
+  // Null: large responses grow on the heap, copied as they grow.
+  AddressSpace* memory = nullptr;
 };
 
 }  // namespace tcp

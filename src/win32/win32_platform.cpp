@@ -8,6 +8,7 @@ FileSystem& files();
 WindowSystem& windowSystem();
 Timers& timers();
 SocketSystem& sockets();
+AddressSpace& addressSpace();
 
 namespace {
 
@@ -27,6 +28,7 @@ Platform platform() {
   services.timers = &timers();
   services.sockets = &sockets();
   services.tls = &tlsSystem();
+  services.memory = &addressSpace();
   return services;
 }
 

@@ -123,7 +123,7 @@ TEST_F(FailureAndTlsTest, WithTlsTheReceiveBufferHoldsThePlaintext) {
   EXPECT_EQ(session.exchange.ExchangeValue, 1);
   serve(fakeRecord('D', "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\n") + fakeRecord('D', "ok"));
   EXPECT_EQ(session.exchange.ExchangeValue, 4);
-  EXPECT_EQ(session.response.ReceiveBuffer, "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+  EXPECT_EQ(session.response.ReceiveBuffer.view(), "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
   EXPECT_EQ(tls.serverNames, std::vector<std::string>{"device.test"});
   EXPECT_EQ(fakes::parseFakeRecords(sockets.sent).back().payload, "GET / HTTP/1.1\r\n\r\n");
 }

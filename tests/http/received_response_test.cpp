@@ -75,7 +75,7 @@ TEST(ReceivedResponse, ANewResponseEmptiesAllButTheHeaderLines) {
   response.DecodedBody = "d";
   response.HeaderLines = {"kept"};
   response.startNew();
-  EXPECT_EQ(response.ReceiveBuffer, "");
+  EXPECT_EQ(response.ReceiveBuffer.view(), "");
   EXPECT_TRUE(response.LengthPending);
   EXPECT_EQ(response.HeaderText, "");
   EXPECT_EQ(response.DecodedBody, "");
@@ -90,17 +90,17 @@ TEST(ReceivedResponse, AnArrivalInPlaceKeepsWhatTheReadBrought) {
     std::size_t room, brought;
   };
   for (const Case& c : {Case{100, 40}, Case{10, 0}, Case{5, 5}}) {
-    const std::string before = response.ReceiveBuffer;
+    const std::string before(response.ReceiveBuffer.view());
     char* room = response.prepareArrival(c.room);
     EXPECT_EQ(response.preparedRoom(), room);
     std::memset(room, 'x', c.brought);
     response.completeArrival(c.brought);
     EXPECT_EQ(response.preparedRoom(), nullptr);
-    EXPECT_EQ(response.ReceiveBuffer, before + std::string(c.brought, 'x'));
+    EXPECT_EQ(response.ReceiveBuffer.view(), before + std::string(c.brought, 'x'));
   }
   response.prepareArrival(7);
   response.append("\r\nContent-Length: 3\r\n");
-  EXPECT_EQ(response.ReceiveBuffer.substr(response.ReceiveBuffer.size() - 21), "\r\nContent-Length: 3\r\n")
+  EXPECT_EQ(response.ReceiveBuffer.view().substr(response.ReceiveBuffer.size() - 21), "\r\nContent-Length: 3\r\n")
       << "an arrival copied in drops a room that was not used";
   EXPECT_EQ(response.ResponseLength, 3);
 }

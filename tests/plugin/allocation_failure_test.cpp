@@ -443,7 +443,7 @@ void checkSlots(const Outcome& run, const Outcome& expected, long failAt) {
 
 // The file is the earlier one or the whole body received, never a part, and
 // nothing is left beside it.
-void checkFile(const QuietFiles& files, const std::string& received, long failAt) {
+void checkFile(const QuietFiles& files, std::string_view received, long failAt) {
   const Paused paused;
   std::string decoded;
   const std::string payload(PayloadOf(received, decoded));

@@ -105,7 +105,7 @@ TEST_F(PluginFormTest, ClientComesBeforeWmInitMenuAndHeaderLinesLastAndEmpty) {
   EXPECT_FALSE(linesAtInitMenu);
   EXPECT_TRUE(state.headerLinesKept);
   EXPECT_TRUE(state.response.HeaderLines.empty());
-  EXPECT_EQ(state.response.ReceiveBuffer, "arrived before the form");
+  EXPECT_EQ(state.response.ReceiveBuffer.view(), "arrived before the form");
 }
 
 TEST_F(PluginFormTest, FirstTickAsksOnceForThePlacementThatMakesTheFormAVisibleChild) {
@@ -252,7 +252,7 @@ TEST_F(PluginFormTest, ConnectionCommandsAfterTheFormIsGoneTouchNothingReleased)
   EXPECT_EQ(StatusText(state), std::nullopt);
   EXPECT_TRUE(windows.posted.empty());
   EXPECT_EQ(sockets.calls.size(), socketCalls);
-  EXPECT_EQ(state.response.ReceiveBuffer, "HTTP/1.1 200 OK\r\n") << "the received bytes stay";
+  EXPECT_EQ(state.response.ReceiveBuffer.view(), "HTTP/1.1 200 OK\r\n") << "the received bytes stay";
 }
 
 TEST(PluginFormRelease, ReleasingALiveFormStopsTheTimerAndDestroysItsWindowsWithoutReports) {
