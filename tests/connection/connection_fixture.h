@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "connection/connection.h"
+#include "fake_address_space.h"
 #include "fake_sockets.h"
 #include "fake_window_system.h"
 
@@ -47,6 +48,7 @@ class ConnectionTest : public ::testing::Test {
   ConnectionTest() : host(session) {
     session.platform.sockets = &sockets;
     session.platform.windows = &host;
+    session.platform.memory = &addressSpace;
     sockets.hosts = {{"localhost", "127.0.0.1"}, {"10.0.0.7", "10.0.0.7"}};
   }
   // The plug-in form's part in this: it owns the client.
@@ -76,6 +78,7 @@ class ConnectionTest : public ::testing::Test {
 
   fakes::FakeSockets sockets;
   ReadingHost host;
+  fakes::FakeAddressSpace addressSpace;
   // Last, so that its form and client go before the fakes they use.
   Session session;
   TcpClient* client = nullptr;

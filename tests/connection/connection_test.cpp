@@ -130,6 +130,40 @@ TEST_F(ConnectionTest, ReadsLandStraightInTheReceiveBufferOnce) {
   EXPECT_EQ(session.response.preparedRoom(), nullptr);
 }
 
+// A chunked response has no length to reserve for: past the heap's bound it
+// moves once into a reservation and grows there, every read landing in
+// place, until the memory for its pages runs out: code 3, the connection
+// ends, and the pieces stored before stay whole.
+TEST_F(ConnectionTest, AChunkedResponseGrowsInPlaceUntilMemoryRunsOut) {
+  addressSpace.memory = 6 << 20;
+  createClient();
+  connectNow();
+  send("GET / HTTP/1.1\r\n\r\n");
+  const std::string header = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+  sockets.incoming = header;
+  sockets.deliver(SocketEvent::Read);
+  const std::string piece = "80000\r\n" + std::string(0x80000, 'c') + "\r\n";
+  const char* storage = session.response.ReceiveBuffer.data();
+  int moves = 0;
+  for (int arrival = 0; arrival < 64 && host.seen.back().first == 4; ++arrival) {
+    const std::size_t before = session.response.ReceiveBuffer.size();
+    sockets.incoming = piece;
+    sockets.deliver(SocketEvent::Read);
+    if (host.seen.back().first != 4) break;
+    EXPECT_EQ(sockets.lastReceiveTarget, session.response.ReceiveBuffer.data() + before) << "arrival " << arrival;
+    moves += session.response.ReceiveBuffer.data() != storage;
+    storage = session.response.ReceiveBuffer.data();
+  }
+  EXPECT_LE(moves, 2) << "the heap's blocks, then one reservation";
+  EXPECT_EQ(host.seen.back().first, 3);
+  EXPECT_EQ(session.lastFailure, kOutOfMemory);
+  EXPECT_NE(status().find(" ofline "), std::string::npos) << status();
+  const std::size_t stored = session.response.ReceiveBuffer.size();
+  EXPECT_EQ((stored - header.size()) % piece.size(), 0u);
+  EXPECT_GT(stored, addressSpace.memory - piece.size() - (1 << 20)) << "the memory was used before it ran out";
+  EXPECT_EQ(addressSpace.reservations(), 1u);
+}
+
 TEST_F(ConnectionTest, BytesStillReadableAtTheCloseLandBeforeTheDisconnectIsReported) {
   createClient();
   connectNow();
