@@ -12,14 +12,8 @@ namespace {
 constexpr std::size_t kComparesPerByte = 8;
 constexpr std::size_t kStartAllowance = 4096;
 
-constexpr std::uint64_t kEveryByte = 0x0101010101010101;
 constexpr std::uint64_t kLowBits = 0x7F7F7F7F7F7F7F7F;
 
-std::uint64_t word(const char* at) {
-  std::uint64_t value;
-  std::memcpy(&value, at, sizeof value);
-  return value;
-}
 
 // Whether any byte of value is zero, exactly (no borrow between bytes).
 bool anyZeroByte(std::uint64_t value) { return (~(((value & kLowBits) + kLowBits) | value) & ~kLowBits) != 0; }
@@ -50,7 +44,7 @@ std::size_t MarkerSearch::nextCandidate(std::string_view text, std::size_t from)
   const std::uint64_t lasts = kEveryByte * static_cast<unsigned char>(last);
   std::size_t at = from;
   while (at + 8 <= lastStart + 1 &&
-         !anyZeroByte((word(bytes + at) ^ firsts) | (word(bytes + at + size - 1) ^ lasts)))
+         !anyZeroByte((WordAt(bytes + at) ^ firsts) | (WordAt(bytes + at + size - 1) ^ lasts)))
     at += 8;
   for (; at <= lastStart; ++at)
     if (bytes[at] == first && bytes[at + size - 1] == last) return at;

@@ -8,6 +8,15 @@
 
 namespace tcp {
 
+// The eight bytes at `at` as one word, in the machine's order; every byte
+// of kEveryByte is 1, so that kEveryByte * b repeats b in each.
+inline std::uint64_t WordAt(const char* at) {
+  std::uint64_t word;
+  std::memcpy(&word, at, sizeof word);
+  return word;
+}
+inline constexpr std::uint64_t kEveryByte = 0x0101010101010101;
+
 // Two loads of the same width that cover size bytes, from each end, compared
 // at once.
 template <typename Word>

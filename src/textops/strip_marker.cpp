@@ -49,14 +49,7 @@ std::size_t matchedAtEnd(std::string_view text, std::string_view marker, const s
   return k;
 }
 
-constexpr std::uint64_t kEveryByte = 0x0101010101010101;
 constexpr std::uint64_t kHighBits = 0x8080808080808080;
-
-std::uint64_t wordAt(const char* at) {
-  std::uint64_t word;
-  std::memcpy(&word, at, sizeof word);
-  return word;
-}
 
 // The pass's copying while the kept text ends in no part of the marker: the
 // bytes go down a word at a time up to the next start whose first, second
@@ -78,9 +71,9 @@ class CandidateCopy {
   bool copyToCandidate(char* bytes, std::size_t end, std::size_t& kept, std::size_t& read) const {
     static_assert(std::endian::native == std::endian::little);
     for (; end - read >= size_ + 7; read += 8, kept += 8) {
-      const std::uint64_t word = wordAt(bytes + read);
+      const std::uint64_t word = WordAt(bytes + read);
       const std::uint64_t differ =
-          (word ^ firsts_) | (wordAt(bytes + read + second_) ^ seconds_) | (wordAt(bytes + read + size_ - 1) ^ lasts_);
+          (word ^ firsts_) | (WordAt(bytes + read + second_) ^ seconds_) | (WordAt(bytes + read + size_ - 1) ^ lasts_);
       // The lowest byte flagged is a zero byte; those above it may not be.
       if (const std::uint64_t zero = (differ - kEveryByte) & ~differ & kHighBits) {
         const std::size_t before = static_cast<std::size_t>(std::countr_zero(zero)) / 8;
