@@ -14,7 +14,6 @@ constexpr std::size_t kStartAllowance = 4096;
 
 constexpr std::uint64_t kLowBits = 0x7F7F7F7F7F7F7F7F;
 
-
 // Whether any byte of value is zero, exactly (no borrow between bytes).
 bool anyZeroByte(std::uint64_t value) { return (~(((value & kLowBits) + kLowBits) | value) & ~kLowBits) != 0; }
 
