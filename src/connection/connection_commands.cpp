@@ -43,14 +43,15 @@ void Disconnect(Session& session) {
 }
 
 // The request is usually the text last set, whose storage the history
-// holds already: what the socket does not take at once waits in it.
+// holds already: what the socket does not take at once waits in it. The
+// slot says so when it still holds that text; otherwise the two compare.
 void SendRequest(Session& session, std::string_view request) {
   TcpClient* client = session.client();
   if (!client) return;
   session.response.startNew(request);
   session.conversation.failureReported = false;
   const TextHistory::Entry& last = session.exchange.FileHistory.entry(0);
-  if (last && *last == request) return client->SendText(*last, last);
+  if (last && (session.exchange.isHostText(request) || *last == request)) return client->SendText(*last, last);
   client->SendText(request);
 }
 

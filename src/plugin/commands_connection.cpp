@@ -9,11 +9,11 @@ using tcp::Shielded;
 extern "C" {
 
 void sethost() {
-  Shielded([&] { tcp::SetHostByName(PluginSession(), PluginSession().exchange.ExchangeText); });
+  Shielded([&] { tcp::SetHostByName(PluginSession(), PluginSession().exchange.ExchangeText.text()); });
 }
 
 void setip() {
-  Shielded([&] { tcp::SetHostAddress(PluginSession(), PluginSession().exchange.ExchangeText); });
+  Shielded([&] { tcp::SetHostAddress(PluginSession(), PluginSession().exchange.ExchangeText.text()); });
 }
 
 void setport() {
@@ -29,11 +29,11 @@ void disconect() {
 }
 
 void sendc() {
-  Shielded([&] { tcp::SendRequest(PluginSession(), PluginSession().exchange.ExchangeText); });
+  Shielded([&] { tcp::SendRequest(PluginSession(), PluginSession().exchange.ExchangeText.text()); });
 }
 
 void recev() {
-  Shielded([&] { PluginSession().exchange.ExchangeText = PluginSession().response.ReceiveBuffer; });
+  Shielded([&] { PluginSession().exchange.ExchangeText.assign(PluginSession().response.ReceiveBuffer); });
 }
 
 void status() {

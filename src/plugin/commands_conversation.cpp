@@ -50,9 +50,9 @@ void readStatus() {
 }
 
 void readFieldValue() {
-  const tcp::CombinedField field = tcp::CombineFieldValues(finalHeaderBlock(), slots().ExchangeText);
+  const tcp::CombinedField field = tcp::CombineFieldValues(finalHeaderBlock(), slots().ExchangeText.text());
   slots().ExchangeValue = field.count;
-  slots().ExchangeText = field.value;
+  slots().ExchangeText.assign(field.value);
 }
 
 void readSize() {

@@ -28,12 +28,12 @@ void splitHeaderText() {
 void splitResponse() {
   tcp::SplitResponse(response().ReceiveBuffer, response().HeaderText, response().DecodedBody);
   splitHeaderText();
-  slots().ExchangeText = response().DecodedBody;
+  slots().ExchangeText.assign(response().DecodedBody);
 }
 
 void findHeaderLines() {
   slots().ExchangeText =
-      tcp::HeaderLinesNamed(response().HeaderLines, slots().ExchangeText, *PluginSession().platform.codePages);
+      tcp::HeaderLinesNamed(response().HeaderLines, slots().ExchangeText.text(), *PluginSession().platform.codePages);
 }
 
 // Written beside the file and moved over it at the end: a save that fails
@@ -51,7 +51,7 @@ tcp::FileSystem::WriteResult writeBeside(const std::string& path, const tcp::Fil
 // reason for lasterror.
 void save(const tcp::FileSystem::Pieces& pieces) {
   tcp::Session& session = PluginSession();
-  const tcp::FileSystem::WriteResult result = writeBeside(slots().ExchangeText, pieces);
+  const tcp::FileSystem::WriteResult result = writeBeside(slots().ExchangeText.text(), pieces);
   if (!session.conversation.queued) return;
   if (result.error != 0) {
     session.lastFailure = static_cast<std::int32_t>(result.error);
@@ -78,15 +78,15 @@ void saveEveryByte() {
 extern "C" {
 
 void getheader() {
-  Shielded([] { tcp::HeaderBlockText(response().ReceiveBuffer, slots().ExchangeText); });
+  Shielded([] { tcp::HeaderBlockText(response().ReceiveBuffer, slots().ExchangeText.edit()); });
 }
 
 void gethtml0() {
-  Shielded([] { slots().ExchangeText = tcp::MessageBody(response().ReceiveBuffer); });
+  Shielded([] { slots().ExchangeText.assign(tcp::MessageBody(response().ReceiveBuffer)); });
 }
 
 void gethtml() {
-  Shielded([] { slots().ExchangeText = tcp::BodyAfterFirstLine(response().ReceiveBuffer); });
+  Shielded([] { slots().ExchangeText.assign(tcp::BodyAfterFirstLine(response().ReceiveBuffer)); });
 }
 
 void getotvetlen() {
@@ -94,11 +94,11 @@ void getotvetlen() {
 }
 
 void parserez() {
-  Shielded([] { slots().ExchangeText = tcp::TextBetween(response().DecodedBody, startMarker(), endMarker()); });
+  Shielded([] { slots().ExchangeText.assign(tcp::TextBetween(response().DecodedBody, startMarker(), endMarker())); });
 }
 
 void parseotvet() {
-  Shielded([] { slots().ExchangeText = tcp::TextBetween(response().ReceiveBuffer, startMarker(), endMarker()); });
+  Shielded([] { slots().ExchangeText.assign(tcp::TextBetween(response().ReceiveBuffer, startMarker(), endMarker())); });
 }
 
 void makeheader() { Shielded(splitHeaderText); }
@@ -112,7 +112,7 @@ void savebin() { Shielded(saveBody); }
 void savebinall() { Shielded(saveEveryByte); }
 
 void strip() {
-  Shielded([] { tcp::StripMarker(slots().ExchangeText, startMarker()); });
+  Shielded([] { tcp::StripMarker(slots().ExchangeText.edit(), startMarker()); });
 }
 
 }  // extern "C"

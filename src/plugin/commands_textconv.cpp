@@ -12,13 +12,13 @@ namespace {
 template <typename Conversion>
 void convertTextSlot(Conversion convert) {
   tcp::Session& session = PluginSession();
-  session.exchange.ExchangeText = convert(session.exchange.ExchangeText, *session.platform.codePages);
+  session.exchange.ExchangeText = convert(session.exchange.ExchangeText.text(), *session.platform.codePages);
 }
 
 // Converts the text slot where it lies, keeping its storage.
 void convertTextSlotInPlace(void (*convert)(std::string&, tcp::CodePages&)) {
   tcp::Session& session = PluginSession();
-  convert(session.exchange.ExchangeText, *session.platform.codePages);
+  convert(session.exchange.ExchangeText.edit(), *session.platform.codePages);
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ extern "C" {
 void settls() {
   Shielded([&] {
     tcp::Session& session = PluginSession();
-    tcp::SetTls(session, session.exchange.ExchangeValue, session.exchange.ExchangeText);
+    tcp::SetTls(session, session.exchange.ExchangeValue, session.exchange.ExchangeText.text());
   });
 }
 
@@ -32,7 +32,7 @@ void settimeout() {
 void addca() {
   Shielded([&] {
     tcp::Session& session = PluginSession();
-    session.exchange.ExchangeValue = tcp::TrustCertificateFile(session, session.exchange.ExchangeText);
+    session.exchange.ExchangeValue = tcp::TrustCertificateFile(session, session.exchange.ExchangeText.text());
   });
 }
 
@@ -42,7 +42,7 @@ void setcert() {
   Shielded([&] {
     tcp::Session& session = PluginSession();
     session.exchange.ExchangeValue =
-        tcp::UseClientCertificateFile(session, session.exchange.ExchangeText, session.exchange.FileHistory[1]);
+        tcp::UseClientCertificateFile(session, session.exchange.ExchangeText.text(), session.exchange.FileHistory[1]);
   });
 }
 
@@ -52,7 +52,7 @@ void setproxy() {
   Shielded([&] {
     tcp::Session& session = PluginSession();
     if (!session.client()) return;
-    const bool taken = tcp::SetProxy(session, session.exchange.ExchangeText);
+    const bool taken = tcp::SetProxy(session, session.exchange.ExchangeText.text());
     session.exchange.ExchangeValue = taken ? 0 : tcp::kInvalidProxySetting;
   });
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "plugin/plugin_session.h"
-#include "textops/textops.h"
 
 namespace tcp {
 
@@ -15,9 +14,9 @@ template <typename Work>
 void Shielded(Work&& work) noexcept {
   try {
     work();
-    GiveBackSpareStorage(PluginSession().exchange.ExchangeText);
+    PluginSession().exchange.ExchangeText.giveBackSpareStorage();
   } catch (...) {
-    ReplaceText(PluginSession().exchange.ExchangeText, std::string());
+    PluginSession().exchange.ExchangeText = std::string();
   }
 }
 

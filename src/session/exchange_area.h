@@ -6,9 +6,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/window_system.h"
-#include "textops/textops.h"
+#include "session/text_slot.h"
 
 namespace tcp {
 
@@ -44,7 +45,7 @@ class TextHistory {
 // The slots through which the host hands arguments to commands and reads their
 // results back. Texts are byte strings that may hold zero bytes.
 struct ExchangeArea {
-  std::string ExchangeText;
+  TextSlot ExchangeText;
   std::int32_t ExchangeValue = 0;
   // Commands that take two texts read entry 1 and entry 0.
   TextHistory FileHistory;
@@ -62,8 +63,13 @@ struct ExchangeArea {
   // out, both stay as they were.
   void takeText(const char* text) {
     auto entry = std::make_shared<const std::string>(text ? text : "");
-    ReplaceText(ExchangeText, std::string(*entry));
+    ExchangeText.takeHostText(std::string(*entry));
     FileHistory.push(std::move(entry));
+  }
+  // Whether text is the text slot's own bytes, still as SetFile gave them,
+  // and so the same as FileHistory's entry 0 without comparing the two.
+  bool isHostText(std::string_view text) const {
+    return ExchangeText.holdsHostText() && text.data() == ExchangeText.c_str() && text.size() == ExchangeText.size();
   }
   // The text slot as the host reads it (GetFile): the characters of
   // ExchangeText followed by a zero byte; never null.

@@ -32,7 +32,7 @@ class ReadingHost : public fakes::FakeWindowSystem {
       const std::optional<QueuedEvent> event = session_.conversation.events.pop();
       seen.emplace_back(event ? event->code : 0, event ? event->text : "");
     } else {
-      seen.emplace_back(session_.exchange.ExchangeValue, session_.exchange.ExchangeText);
+      seen.emplace_back(session_.exchange.ExchangeValue, session_.exchange.ExchangeText.text());
     }
     if (onClick) onClick();
   }
@@ -69,7 +69,7 @@ class ConnectionTest : public ::testing::Test {
   // As the host sends: the request goes through the text slot.
   void send(const std::string& request) {
     session.exchange.takeText(request.c_str());
-    SendRequest(session, session.exchange.ExchangeText);
+    SendRequest(session, session.exchange.ExchangeText.text());
   }
   void arrive(const std::string& piece) {
     HandleDataRead(session, piece.data(), static_cast<std::int32_t>(piece.size()));

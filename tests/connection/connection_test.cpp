@@ -91,6 +91,38 @@ TEST_F(ConnectionTest, SendcEmptiesTheResponseAndSendsTheText) {
   EXPECT_EQ(session.response.HeaderLines, std::vector<std::string>{"kept"});
 }
 
+// sendc shares the history's storage only while the slot still holds the
+// text SetFile gave; a result or an edit of the same size is sent as it is.
+TEST_F(ConnectionTest, SendcSendsTheSlotAsItIsAndSharesOnlyTheTextSetFileGave) {
+  struct Row {
+    const char* name;
+    std::function<void(TextSlot&)> change;
+    std::string sent;
+    bool shared;
+  } rows[] = {
+      {"untouched", [](TextSlot&) {}, "GET /a HTTP/1.1\r\n\r\n", true},
+      {"a command's result", [](TextSlot& slot) { slot = "GET /b HTTP/1.1\r\n\r\n"; }, "GET /b HTTP/1.1\r\n\r\n",
+       false},
+      {"edited where it lies", [](TextSlot& slot) { slot.edit()[5] = 'c'; }, "GET /c HTTP/1.1\r\n\r\n", false},
+      {"the same text again", [](TextSlot& slot) { slot = "GET /a HTTP/1.1\r\n\r\n"; }, "GET /a HTTP/1.1\r\n\r\n",
+       true},
+  };
+  createClient();
+  connectNow();
+  sockets.sendLimit = 4;
+  for (const Row& row : rows) {
+    sockets.sent.clear();
+    sockets.sendBlocksAfter = 1;
+    session.exchange.takeText("GET /a HTTP/1.1\r\n\r\n");
+    row.change(session.exchange.ExchangeText);
+    SendRequest(session, session.exchange.ExchangeText.text());
+    EXPECT_EQ(session.exchange.FileHistory.entry(0).use_count() > 1, row.shared) << row.name;
+    sockets.sendBlocksAfter = -1;
+    sockets.deliver(SocketEvent::Write);
+    EXPECT_EQ(sockets.sent, row.sent) << row.name;
+  }
+}
+
 TEST_F(ConnectionTest, EventsBecomeCodesAndClicks) {
   createClient();
   connectNow();

@@ -306,11 +306,11 @@ class AllocationFailure : public ::testing::Test {
 
   std::string slotNow() {
     const Paused paused;
-    return session.exchange.ExchangeText;
+    return session.exchange.ExchangeText.text();
   }
   void note(Outcome& outcome, std::string fromArrivals = {}) {
     const Paused paused;
-    outcome.slots.push_back(session.exchange.ExchangeText);
+    outcome.slots.push_back(session.exchange.ExchangeText.text());
     outcome.fromArrivals.push_back(std::move(fromArrivals));
   }
   void setFile(const std::string& text, Outcome& outcome) {

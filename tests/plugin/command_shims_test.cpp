@@ -73,7 +73,7 @@ class CommandShims : public ::testing::Test {
   std::string run(Command command, const std::string& text) {
     SetFile(text.c_str());
     command();
-    return session.exchange.ExchangeText;
+    return session.exchange.ExchangeText.text();
   }
 
   Session& session;
@@ -98,7 +98,7 @@ TEST_F(CommandShims, StripRemovesTheTextBeforeTheLastFromTheTextSlot) {
   SetFile("unused");
   session.exchange.ExchangeText = "xaabby\0ab"s;  // as a command that copied received bytes leaves it
   strip();
-  EXPECT_EQ(session.exchange.ExchangeText, "xy\0"s);
+  EXPECT_EQ(session.exchange.ExchangeText.text(), "xy\0"s);
 }
 
 TEST_F(CommandShims, SavebinWritesTheMessageBodyAndSavebinallEveryByte) {
@@ -127,7 +127,7 @@ TEST_F(CommandShims, AnUnwritablePathChangesNothingAndReportsNothing) {
 TEST_F(CommandShims, HeaderLinesAreKeptOnlyWhileTheFormLives) {
   session.response.ReceiveBuffer = fixtures::responses().front().raw;
   makechunkeds();
-  EXPECT_EQ(session.exchange.ExchangeText, "abcdefghijklmnopqrstuvwxyz12345");
+  EXPECT_EQ(session.exchange.ExchangeText.text(), "abcdefghijklmnopqrstuvwxyz12345");
   EXPECT_EQ(session.response.HeaderText, "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nContent-Type: text/plain\r");
   EXPECT_TRUE(session.response.HeaderLines.empty());
   EXPECT_EQ(run(getheadername, "content-type"), "");
@@ -300,13 +300,13 @@ TEST_F(CommandShims, SeteventsSwitchesFromLoadOnAndZeroEmptiesTheQueue) {
   setevents();
   nextevent();
   EXPECT_EQ(session.exchange.ExchangeValue, 1) << "asking again changes nothing";
-  EXPECT_EQ(session.exchange.ExchangeText, "up");
+  EXPECT_EQ(session.exchange.ExchangeText.text(), "up");
   SetData(0);
   setevents();
   EXPECT_FALSE(session.conversation.queued);
   nextevent();
   EXPECT_EQ(session.exchange.ExchangeValue, 0);
-  EXPECT_EQ(session.exchange.ExchangeText, "");
+  EXPECT_EQ(session.exchange.ExchangeText.text(), "");
 }
 
 TEST_F(CommandShims, QueuedSavesSayHowTheyWent) {
@@ -332,14 +332,14 @@ TEST_F(CommandShims, ShortTextsAndResultsGiveBackTheStorageOfALargeOne) {
   const std::string large(1 << 20, 'x');
   SetFile(large.c_str());
   for (int i = 0; i < 6; ++i) SetFile("y");
-  EXPECT_LE(session.exchange.ExchangeText.capacity(), kSpareStorageLimit);
+  EXPECT_LE(session.exchange.ExchangeText.text().capacity(), kSpareStorageLimit);
   for (std::size_t i = 0; i < TextHistory::kLength; ++i)
     EXPECT_LE(session.exchange.FileHistory.entry(i)->capacity(), kSpareStorageLimit) << "entry " << i;
   for (Command command : {gethtml0, recev, makechunkeds, parseotvet, getsize}) {
     SetFile(large.c_str());
-    session.exchange.ExchangeText.reserve(4 << 20);
+    session.exchange.ExchangeText.edit().reserve(4 << 20);
     command();
-    EXPECT_LE(session.exchange.ExchangeText.capacity(), kSpareStorageLimit);
+    EXPECT_LE(session.exchange.ExchangeText.text().capacity(), kSpareStorageLimit);
   }
 }
 
@@ -367,7 +367,7 @@ TEST_F(CommandShims, ACommandThatCannotAllocateLeavesTheEmptyTextAndNothingEscap
   for (Command command : {utfenk, utfdek, oem2ansi, ansi2oem, getheadername, savebin, savebinall}) {
     session.exchange.ExchangeValue = 5;
     EXPECT_NO_THROW(run(command, "Content-Type"));
-    EXPECT_EQ(session.exchange.ExchangeText, "");
+    EXPECT_EQ(session.exchange.ExchangeText.text(), "");
     EXPECT_EQ(session.exchange.ExchangeValue, 5);
   }
 }

@@ -66,7 +66,7 @@ TEST_F(QueuedEvents, EachClickReadsOneEventInOrderAndUnreadProgressCoalesces) {
   ReportEvent(session, kEventResponseComplete, "200");
   ReportProgress(session, "");
   ReportEvent(session, kEventDisconnected, "down");
-  EXPECT_EQ(session.exchange.ExchangeText, "") << "queued events leave the slots alone";
+  EXPECT_EQ(session.exchange.ExchangeText.text(), "") << "queued events leave the slots alone";
   const std::vector<Event> expected = {
       {5, "127.0.0.1"}, {1, "up"}, {4, "100"}, {7, "200"}, {4, ""}, {2, "down"}};
   EXPECT_EQ(handleEveryClick(), expected);
@@ -115,7 +115,7 @@ TEST(ReportEvent, WritesTheSlotsUnlessQueued) {
   session.platform.windows = &windows;
   ReportEvent(session, kEventConnected, "up");
   EXPECT_EQ(session.exchange.ExchangeValue, 1);
-  EXPECT_EQ(session.exchange.ExchangeText, "up");
+  EXPECT_EQ(session.exchange.ExchangeText.text(), "up");
   EXPECT_EQ(session.conversation.events.size(), 0u);
   EXPECT_EQ(windows.posted.size(), 2u);
 }

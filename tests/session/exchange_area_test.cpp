@@ -22,7 +22,7 @@ TEST(ExchangeArea, SetFileKeepsTheLastFiveTextsNewestFirst) {
   ExchangeArea area;
   for (const char* text : {"a", "b", "c", "d", "e", "f"}) area.takeText(text);
   EXPECT_EQ(area.FileHistory, (History{"f", "e", "d", "c", "b"}));
-  EXPECT_EQ(area.ExchangeText, "f");
+  EXPECT_EQ(area.ExchangeText.text(), "f");
 }
 
 TEST(ExchangeArea, NullTextIsEmptyAndStillShiftsTheHistory) {
@@ -30,7 +30,7 @@ TEST(ExchangeArea, NullTextIsEmptyAndStillShiftsTheHistory) {
   area.takeText("a");
   area.takeText(nullptr);
   EXPECT_EQ(area.FileHistory, (History{"", "a", "", "", ""}));
-  EXPECT_EQ(area.ExchangeText, "");
+  EXPECT_EQ(area.ExchangeText.text(), "");
 }
 
 TEST(ExchangeArea, SetFileLeavesTheValueAndACommandResultLeavesTheHistory) {

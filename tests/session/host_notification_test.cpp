@@ -57,7 +57,7 @@ TEST_F(HostNotificationTest, ReportEventWritesTheSlotsBeforeClicking) {
   state.exchange.takeText("request");
   ReportEvent(state, kEventHostNotFound, "no ip");
   EXPECT_EQ(state.exchange.ExchangeValue, 6);
-  EXPECT_EQ(state.exchange.ExchangeText, "no ip");
+  EXPECT_EQ(state.exchange.ExchangeText.text(), "no ip");
   EXPECT_EQ(state.exchange.FileHistory[0], "request");
   EXPECT_EQ(windows.posted.size(), 2u);
 }
