@@ -47,18 +47,52 @@ std::optional<std::string_view> takeLine(std::string_view body, ChunkedDecoder& 
   return line;
 }
 
+// What the first look at a size line found: whether the line ended near its
+// digits, and then its size as chunkSize reads it.
+struct NearSizeLine {
+  bool ended = false;
+  std::optional<std::uint64_t> size;
+};
+
+// The first look at a size line: its size is read while its digits are
+// passed, and its LF looked for among the few bytes after them, where it
+// usually is (right after a CR, or after a short extension). When the LF
+// lies further on, decoder.searched says how far it is not.
+NearSizeLine readNearSizeLine(std::string_view body, ChunkedDecoder& decoder) {
+  constexpr std::size_t kNearLf = 16;
+  std::size_t at = decoder.position;
+  if (at < body.size() && body[at] == '$') ++at;
+  const std::size_t digitsStart = at;
+  std::uint64_t size = 0;
+  for (int digit = 0; at < body.size() && size < kTooLarge && (digit = HexDigit(body[at])) >= 0; ++at)
+    size = size * 16 + static_cast<std::uint64_t>(digit);
+  const bool valid = at > digitsStart && size < kTooLarge;
+  const std::size_t near = std::min(body.size(), at + kNearLf);
+  while (at < near && body[at] != '\n') ++at;
+  if (at == near) {
+    decoder.searched = at;
+    return {};
+  }
+  decoder.position = at + 1;
+  return {true, valid ? std::optional<std::uint64_t>(size) : std::nullopt};
+}
+
 // Whether a step was taken; false when the step needs bytes not yet received.
 bool readSizeLine(std::string_view body, ChunkedDecoder& decoder) {
-  const std::optional<std::string_view> line = takeLine(body, decoder);
-  if (!line) return false;
-  const std::optional<std::uint64_t> size = chunkSize(*line);
-  if (!size) {
+  NearSizeLine read;
+  if (decoder.searched <= decoder.position) read = readNearSizeLine(body, decoder);
+  if (!read.ended) {
+    const std::optional<std::string_view> line = takeLine(body, decoder);
+    if (!line) return false;
+    read.size = chunkSize(*line);
+  }
+  if (!read.size) {
     decoder.stage = Stage::Invalid;
-  } else if (*size == 0) {
+  } else if (*read.size == 0) {
     decoder.stage = Stage::Trailer;
   } else {
     decoder.stage = Stage::Data;
-    decoder.remaining = *size;
+    decoder.remaining = *read.size;
   }
   return true;
 }

@@ -1,5 +1,6 @@
 #include "http/message_parts.h"
 
+#include <cstring>
 #include <utility>
 
 #include "http/chunked_decoder.h"
@@ -84,24 +85,25 @@ std::string_view PayloadPieces::next() {
 }
 
 // A piece that does not fit the block fills it, and its rest waits for the
-// next: the storage never grows beyond what the constructor reserves, and
+// next: the storage is the block the constructor makes, and
 // next() never allocates.
-PayloadBlocks::PayloadBlocks(std::string_view response) : pieces_(response) { gathered_.reserve(kPayloadBlock); }
+PayloadBlocks::PayloadBlocks(std::string_view response) : pieces_(response), gathered_(kPayloadBlock, '\0') {}
 
 std::string_view PayloadBlocks::next() {
-  gathered_.clear();
-  while (gathered_.size() < kPayloadBlock) {
+  std::size_t filled = 0;
+  while (filled < kPayloadBlock) {
     std::string_view piece = waiting_.empty() ? pieces_.next() : std::exchange(waiting_, std::string_view());
     if (piece.empty()) break;
-    if (gathered_.empty() && piece.size() >= kPayloadBlock) return piece;
-    const std::size_t room = kPayloadBlock - gathered_.size();
+    if (filled == 0 && piece.size() >= kPayloadBlock) return piece;
+    const std::size_t room = kPayloadBlock - filled;
     if (piece.size() > room) {
       waiting_ = piece.substr(room);
       piece = piece.substr(0, room);
     }
-    gathered_ += piece;
+    std::memcpy(gathered_.data() + filled, piece.data(), piece.size());
+    filled += piece.size();
   }
-  return gathered_;
+  return std::string_view(gathered_).substr(0, filled);
 }
 
 void MessagePayload(std::string_view response, std::string& payload) {

@@ -54,8 +54,14 @@ bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b);
 // no digit gives 0.
 std::int32_t DecimalValue(std::string_view text);
 
-// The value of a hexadecimal digit (0 to 9, A to F, a to f); -1 for any other byte.
-int HexDigit(char c);
+// The value of a hexadecimal digit (0 to 9, A to F, a to f); -1 for any other
+// byte. Inline: the chunked decoder reads a size line's digits with it.
+inline int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  const char lower = static_cast<char>(c | 0x20);
+  if (lower >= 'a' && lower <= 'f') return lower - 'a' + 10;
+  return -1;
+}
 
 // The Base64 encoding of bytes (RFC 4648 section 4), with "=" padding.
 std::string Base64(std::string_view bytes);

@@ -62,6 +62,10 @@ TEST(DecodeChunked, StopsAndTakesWhatHasArrived) {
       {"bytes after the data are skipped whatever they hold", "3\r\nabcXY2\r\nde\r\n0\r\n\r\n", "abcde"},
       {"first chunk of size 0", "0\r\n\r\n", ""},
       {"size 100000003 is not read modulo 2^32", "100000003\r\nabcdef", ""},
+      {"an extension longer than the bytes looked at near the digits",
+       "3;name=a-value-longer-than-sixteen-bytes\r\nabc\r\n0\r\n\r\n", "abc"},
+      {"a size line ended by LF alone, then by $ and lower-case digits", "3\nabc\r\n$a\n0123456789\r\n", "abc0123456789"},
+      {"more digits than the bytes looked at, leading zeros", "000000000000000000000003\r\nabc", "abc"},
   };
   for (const Case& c : cases) {
     std::string decoded;
