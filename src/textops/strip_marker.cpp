@@ -1,9 +1,9 @@
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstdint>
 #include <cstring>
 
+#include "textops/candidate_starts.h"
 #include "textops/marker_search.h"
 #include "textops/textops.h"
 
@@ -49,54 +49,44 @@ std::size_t matchedAtEnd(std::string_view text, std::string_view marker, const s
   return k;
 }
 
-constexpr std::uint64_t kHighBits = 0x8080808080808080;
-
 // The pass's copying while the kept text ends in no part of the marker: the
-// bytes go down a word at a time up to the next start whose first, second
-// and last bytes are the marker's. A word may go out whole once the writes
-// are a word behind the reads; each word is read before a write reaches it.
+// bytes go down sixteen at a time up to the next start that may hold the
+// marker. A block may go out whole once the writes are a block behind the
+// reads; each block is read before a write reaches it.
 class CandidateCopy {
  public:
-  explicit CandidateCopy(std::string_view marker)
-      : size_(marker.size()),
-        second_(marker.size() > 2 ? 1 : 0),
-        first_(marker.front()),
-        last_(marker.back()),
-        firsts_(kEveryByte * static_cast<unsigned char>(first_)),
-        seconds_(kEveryByte * static_cast<unsigned char>(marker[second_])),
-        lasts_(kEveryByte * static_cast<unsigned char>(last_)) {}
+  explicit CandidateCopy(std::string_view marker) : starts_(marker) {}
 
   // Copies the bytes from read on down to kept, up to the next candidate;
   // false when none is left and all the bytes are kept.
   bool copyToCandidate(char* bytes, std::size_t end, std::size_t& kept, std::size_t& read) const {
-    static_assert(std::endian::native == std::endian::little);
-    for (; end - read >= size_ + 7; read += 8, kept += 8) {
-      const std::uint64_t word = WordAt(bytes + read);
-      const std::uint64_t differ =
-          (word ^ firsts_) | (WordAt(bytes + read + second_) ^ seconds_) | (WordAt(bytes + read + size_ - 1) ^ lasts_);
-      // The lowest byte flagged is a zero byte; those above it may not be.
-      if (const std::uint64_t zero = (differ - kEveryByte) & ~differ & kHighBits) {
-        const std::size_t before = static_cast<std::size_t>(std::countr_zero(zero)) / 8;
-        if (read - kept >= 8)
-          std::memcpy(bytes + kept, &word, sizeof word);
-        else
-          for (std::size_t i = 0; i < before; ++i) bytes[kept + i] = bytes[read + i];
-        kept += before;
-        read += before;
-        return true;
-      }
-      std::memcpy(bytes + kept, &word, sizeof word);
+    const std::size_t size = starts_.markerSize();
+    for (; end - read >= size + 15; read += kBlock, kept += kBlock) {
+      const std::size_t before = starts_.firstOfSixteen(bytes + read);
+      if (before == kBlock || read - kept >= kBlock) copyBlock(bytes + kept, bytes + read);
+      if (before == kBlock) continue;
+      if (read - kept < kBlock)
+        for (std::size_t i = 0; i < before; ++i) bytes[kept + i] = bytes[read + i];
+      kept += before;
+      read += before;
+      return true;
     }
-    for (; end - read >= size_; bytes[kept++] = bytes[read++])
-      if (bytes[read] == first_ && bytes[read + size_ - 1] == last_) return true;
+    for (; end - read >= size; bytes[kept++] = bytes[read++])
+      if (starts_.at(bytes + read)) return true;
     while (read < end) bytes[kept++] = bytes[read++];
     return false;
   }
 
  private:
-  std::size_t size_, second_;
-  char first_, last_;
-  std::uint64_t firsts_, seconds_, lasts_;
+  static constexpr std::size_t kBlock = 16;
+  // Through a copy of its own, so that the block may overlap where it goes.
+  static void copyBlock(char* to, const char* from) {
+    char block[kBlock];
+    std::memcpy(block, from, kBlock);
+    std::memcpy(to, block, kBlock);
+  }
+
+  CandidateStarts starts_;
 };
 
 }  // namespace
