@@ -6,17 +6,19 @@
 # and chunked, 32 MiB). It ends with a summary of tcpbench's last lines, so the
 # last line is tcpbench's.
 #
-#   scripts/bench.sh [--no-x86 | --x86] [--chunked] [--events] [--send] [--size MiB] [--runs R] [--dll PATH]
+#   scripts/bench.sh [--no-x86 | --x86] [--chunked] [--events] [--send] [--size MiB] [--runs R] [--dll PATH] [--dll32 PATH]
 #
 # --chunked, --events or --send runs only that measure of tcpbench (under
 # Wine, or with --x86 in the emulated machine); --x86 alone runs only the
 # emulated machine's two; --no-x86 leaves them out (they take minutes).
-# --size, --runs and --dll go to every tcpbench run (--dll to the 64-bit ones).
+# --size and --runs go to every tcpbench run; --dll (a 64-bit build) to those
+# under Wine and --dll32 (a 32-bit build) to those in the emulated machine, to
+# measure another build, a baseline say, in place of dist's.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
 usage() {
-  echo "usage: scripts/bench.sh [--no-x86 | --x86] [--chunked] [--events] [--send] [--size MiB] [--runs R] [--dll PATH]" >&2
+  echo "usage: scripts/bench.sh [--no-x86 | --x86] [--chunked] [--events] [--send] [--size MiB] [--runs R] [--dll PATH] [--dll32 PATH]" >&2
   exit 2
 }
 
@@ -25,6 +27,7 @@ no_x86=false
 chosen=()
 common=()
 dll=()
+dll32=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --x86) x86_only=true ;;
@@ -32,6 +35,7 @@ while [ $# -gt 0 ]; do
     --chunked | --events | --send) chosen+=("$1") ;;
     --size | --runs) [ $# -ge 2 ] || usage; common+=("$1" "$2"); shift ;;
     --dll) [ $# -ge 2 ] || usage; dll=(--dll "$2"); shift ;;
+    --dll32) [ $# -ge 2 ] || usage; dll32=(--dll "$2"); shift ;;
     *) usage ;;
   esac
   shift
@@ -109,7 +113,7 @@ x86_common=("${common[@]}")
 for measure in "${x86_measures[@]}"; do
   read -ra flags <<<"${measure/plain/}"
   echo "=== tcpbench ${measure}, 32-bit DLL in the emulated 32-bit machine (load: $(load))"
-  scripts/qemu32/run-bench.sh "${flags[@]}" "${x86_common[@]}" | tee "$output"
+  scripts/qemu32/run-bench.sh "${dll32[@]}" "${flags[@]}" "${x86_common[@]}" | tee "$output"
   [ "${PIPESTATUS[0]}" -eq 0 ] || fail "tcpbench ${measure} in the emulated machine"
   remember "x86 ${measure}" "$output"
 done

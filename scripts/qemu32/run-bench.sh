@@ -1,24 +1,31 @@
 #!/bin/bash
-# run-bench.sh [tcpbench options]: runs tcpbench with the 32-bit DLL (dist/x86)
-# under 32-bit Wine in the emulated machine and prints what it printed there.
+# run-bench.sh [--dll PATH] [tcpbench options]: runs tcpbench with the 32-bit
+# DLL (dist/x86, or PATH: another build to compare) under 32-bit Wine in the
+# emulated machine and prints what it printed there.
 set -uo pipefail
 . "$(dirname "$0")/machine.sh"
 dist="$QEMU32_DIR/../../dist/x86"
+dll="$dist/tcp.dll"
+if [ "${1:-}" = --dll ] && [ $# -ge 2 ]; then
+  dll=$2
+  shift 2
+fi
 
 fail() {
   echo "qemu32: FAILED: $*"
   exit 1
 }
 
-for file in tcpbench.exe tcp.dll; do
-  [ -f "$dist/$file" ] || fail "dist/x86/$file is missing: build tcpbench with the mingw-x86 preset first"
+for file in "$dist/tcpbench.exe" "$dll"; do
+  [ -f "$file" ] || fail "$file is missing: build tcpbench with the mingw-x86 preset first"
 done
 "$QEMU32_DIR/build-image.sh" || fail "the emulated 32-bit machine could not be built (see the lines above)"
 
 share=$(mktemp -d)
 trap 'rm -rf "$share"' EXIT
 qemu32_new_share "$share"
-cp "$dist/tcpbench.exe" "$dist/tcp.dll" "$share/"
+cp "$dist/tcpbench.exe" "$share/"
+cp "$dll" "$share/tcp.dll"
 printf '%q ' "$@" >"$share/args"
 cat >"$share/job.sh" <<'JOB'
 . /mnt/share/guest-wine.sh
