@@ -61,7 +61,7 @@ class CandidateCopy {
   // false when none is left and all the bytes are kept.
   bool copyToCandidate(char* bytes, std::size_t end, std::size_t& kept, std::size_t& read) const {
     const std::size_t size = starts_.markerSize();
-    for (; end - read >= size + 15; read += kBlock, kept += kBlock) {
+    for (; end - read >= size + kBlock - 1; read += kBlock, kept += kBlock) {
       const std::size_t before = starts_.firstOfSixteen(bytes + read);
       if (before == kBlock || read - kept >= kBlock) copyBlock(bytes + kept, bytes + read);
       if (before == kBlock) continue;
