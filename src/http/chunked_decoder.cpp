@@ -16,20 +16,23 @@ constexpr std::uint64_t kBytesAfterData = 2;
 // The hexadecimal size at the start of a size line, after one optional "$";
 // nothing when the line starts with no digit or spells a size of 80000000 or
 // more, however many digits it takes: read modulo 2^32 such a size could pass
-// for a small one and let the framing that follows into the body.
-std::optional<std::uint64_t> chunkSize(std::string_view line) {
-  if (!line.empty() && line.front() == '$') line.remove_prefix(1);
+// for a small one and let the framing that follows into the body. end is
+// where the reading stopped; no LF lies before it.
+struct SizeDigits {
+  std::optional<std::uint64_t> size;
+  std::size_t end = 0;
+};
+
+SizeDigits readSizeDigits(std::string_view line) {
+  std::size_t at = !line.empty() && line.front() == '$' ? 1 : 0;
+  const std::size_t start = at;
   std::uint64_t size = 0;
-  std::size_t digits = 0;
-  for (char c : line) {
-    const int digit = HexDigit(c);
-    if (digit < 0) break;
+  for (int digit = 0; at < line.size() && (digit = HexDigit(line[at])) >= 0; ++at) {
     size = size * 16 + static_cast<std::uint64_t>(digit);
-    if (size >= kTooLarge) return std::nullopt;
-    ++digits;
+    if (size >= kTooLarge) return {std::nullopt, at + 1};
   }
-  if (digits == 0) return std::nullopt;
-  return size;
+  if (at == start) return {std::nullopt, at};
+  return {size, at};
 }
 
 // The line at decoder.position up to its LF (not included), moving past the
@@ -48,25 +51,20 @@ std::optional<std::string_view> takeLine(std::string_view body, ChunkedDecoder& 
 }
 
 // What the first look at a size line found: whether the line ended near its
-// digits, and then its size as chunkSize reads it.
+// digits, and then its size.
 struct NearSizeLine {
   bool ended = false;
   std::optional<std::uint64_t> size;
 };
 
-// The first look at a size line: its size is read while its digits are
-// passed, and its LF looked for among the few bytes after them, where it
-// usually is (right after a CR, or after a short extension). When the LF
-// lies further on, decoder.searched says how far it is not.
+// The first look at a size line reads its size and looks for its LF among
+// the few bytes after the digits, where it usually is (right after a CR, or
+// after a short extension). When the LF lies further on, decoder.searched
+// says how far it is not.
 NearSizeLine readNearSizeLine(std::string_view body, ChunkedDecoder& decoder) {
   constexpr std::size_t kNearLf = 16;
-  std::size_t at = decoder.position;
-  if (at < body.size() && body[at] == '$') ++at;
-  const std::size_t digitsStart = at;
-  std::uint64_t size = 0;
-  for (int digit = 0; at < body.size() && size < kTooLarge && (digit = HexDigit(body[at])) >= 0; ++at)
-    size = size * 16 + static_cast<std::uint64_t>(digit);
-  const bool valid = at > digitsStart && size < kTooLarge;
+  const SizeDigits digits = readSizeDigits(body.substr(decoder.position));
+  std::size_t at = decoder.position + digits.end;
   const std::size_t near = std::min(body.size(), at + kNearLf);
   while (at < near && body[at] != '\n') ++at;
   if (at == near) {
@@ -74,7 +72,7 @@ NearSizeLine readNearSizeLine(std::string_view body, ChunkedDecoder& decoder) {
     return {};
   }
   decoder.position = at + 1;
-  return {true, valid ? std::optional<std::uint64_t>(size) : std::nullopt};
+  return {true, digits.size};
 }
 
 // Whether a step was taken; false when the step needs bytes not yet received.
@@ -84,7 +82,7 @@ bool readSizeLine(std::string_view body, ChunkedDecoder& decoder) {
   if (!read.ended) {
     const std::optional<std::string_view> line = takeLine(body, decoder);
     if (!line) return false;
-    read.size = chunkSize(*line);
+    read.size = readSizeDigits(*line).size;
   }
   if (!read.size) {
     decoder.stage = Stage::Invalid;

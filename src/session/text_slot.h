@@ -16,7 +16,6 @@ class TextSlot {
   const std::string& text() const { return text_; }
   const char* c_str() const { return text_.c_str(); }
   std::size_t size() const { return text_.size(); }
-  bool operator==(std::string_view other) const { return text_ == other; }
 
   // Whether the slot holds what SetFile gave last, unchanged.
   bool holdsHostText() const { return hostText_; }

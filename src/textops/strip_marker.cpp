@@ -63,9 +63,13 @@ class CandidateCopy {
     const std::size_t size = starts_.markerSize();
     for (; end - read >= size + kBlock - 1; read += kBlock, kept += kBlock) {
       const std::size_t before = starts_.firstOfSixteen(bytes + read);
-      if (before == kBlock || read - kept >= kBlock) copyBlock(bytes + kept, bytes + read);
-      if (before == kBlock) continue;
-      if (read - kept < kBlock)
+      if (before == kBlock) {
+        copyBlock(bytes + kept, bytes + read);
+        continue;
+      }
+      if (read - kept >= kBlock)
+        copyBlock(bytes + kept, bytes + read);
+      else
         for (std::size_t i = 0; i < before; ++i) bytes[kept + i] = bytes[read + i];
       kept += before;
       read += before;
