@@ -2,8 +2,8 @@
 # run-tests.sh TEST_DIR PROGRAM_LIST RESULTS_DIR
 # Runs the Windows test programs named in PROGRAM_LIST (one name a line; built
 # for i686 into TEST_DIR, with tcp.dll and the support/ folder beside them)
-# under 32-bit Wine in the emulated machine, all in one boot, with the TLS test
-# server running there, and leaves NAME.out (what the program printed) and
+# under 32-bit Wine in the emulated machine, all in one boot and two at a time,
+# with the TLS test server running there, and leaves NAME.out (what the program printed) and
 # NAME.status (its exit status) in RESULTS_DIR for each.
 # Fails only when the machine could not be built or booted or ran nothing;
 # report.sh then tells each program's own verdict.
@@ -71,13 +71,25 @@ done
 # The proxy tests' tinyproxy, started as CTest starts it beside the 64-bit tests.
 bash /mnt/share/proxy/start-proxy.sh /root/run $machine_seconds >/root/proxy-start.log 2>&1 ||
   { echo "guest: the proxy did not start"; cat /root/proxy-start.log; }
-while read -r name; do
-  started=\$(date +%s)
-  timeout -k 10 $program_seconds wine "\$name.exe" </dev/null >"/mnt/share/results/\$name.out" 2>&1
-  status=\$?
-  echo \$status >"/mnt/share/results/\$name.status"
-  echo "guest: \$name ended with status \$status after \$((\$(date +%s) - started)) s"
-done </mnt/share/programs
+# Two programs at a time, one for each of the machine's processors: each lane
+# takes the next name from the list until none is left.
+cp /mnt/share/programs /root/queue
+next_program() {
+  flock /root/queue.lock sh -c 'name=\$(head -n 1 /root/queue) && [ -n "\$name" ] && sed -i 1d /root/queue && echo "\$name"'
+}
+run_lane() {
+  while name=\$(next_program); do
+    started=\$(date +%s)
+    timeout -k 10 $program_seconds wine "\$name.exe" </dev/null >"/mnt/share/results/\$name.out" 2>&1
+    status=\$?
+    echo \$status >"/mnt/share/results/\$name.status"
+    echo "guest: \$name ended with status \$status after \$((\$(date +%s) - started)) s"
+  done
+}
+run_lane &
+first_lane=\$!
+run_lane &
+wait \$first_lane \$!
 wineserver -k
 JOB
 

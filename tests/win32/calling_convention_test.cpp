@@ -11,6 +11,7 @@
 #include <string>
 
 #include "host_window.h"
+#include "own_windows.h"
 #include "plugin_library.h"
 #include "shared_frame.h"
 
@@ -51,7 +52,7 @@ tcphost::HostWindow& host() {
 // it a child of the host's window.
 HWND form() {
   const HWND placed = FindWindowExA(host().handle(), nullptr, nullptr, "Form1");
-  return placed ? placed : FindWindowA(nullptr, "Form1");
+  return placed ? placed : findOwnWindow("Form1");
 }
 
 // An argument-taking entry point: the drift of kCalls calls, then a check

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host_window.h"
+#include "own_windows.h"
 #include "plugin_library.h"
 #include "scripted_server.h"
 #include "shared_frame.h"
@@ -25,7 +26,7 @@ constexpr UINT kHostsOwnMessage = WM_APP + 1;
 const std::string kError = "\xce\xf8\xe8\xe1\xea\xe0";
 const char* const kRegisteredClasses[] = {"TCPSocket", "TCPLookup", "TcpPluginForm", "TcpPluginApplication"};
 
-HWND findForm() { return FindWindowA(nullptr, "Form1"); }
+HWND findForm() { return findOwnWindow("Form1"); }
 bool placedIn(HWND form, HWND host) { return GetAncestor(form, GA_PARENT) == host && IsWindowVisible(form); }
 
 // What one command does with the slots. Connection commands act only while

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "host_window.h"
+#include "own_windows.h"
 #include "plugin_library.h"
 #include "scripted_server.h"
 #include "shared_frame.h"
@@ -22,7 +23,7 @@ constexpr int kTimeoutMs = 3000;
 constexpr LONG kPlacedStyle = 0x46000000;
 constexpr LONG kPlacedExtendedStyle = 0x10000;
 
-HWND findForm() { return FindWindowA(nullptr, "Form1"); }
+HWND findForm() { return findOwnWindow("Form1"); }
 HWND findFormIn(HWND host) { return FindWindowExA(host, nullptr, nullptr, "Form1"); }
 
 bool placedIn(HWND form, HWND host) { return GetAncestor(form, GA_PARENT) == host && IsWindowVisible(form); }
@@ -89,14 +90,14 @@ TEST(FormApplet, CaptionTellsWhetherTheHostWindowHasAParent) {
                                       nullptr, GetModuleHandleA(nullptr), nullptr);
       HostWindow embedded(plugin, "embedded host", tcptest::sharedFrame());
       plugin.setParentWindow(c.embedded ? embedded.handle() : topLevel);
-      HWND applet = FindWindowA(nullptr, c.caption);
+      HWND applet = findOwnWindow(c.caption);
       ASSERT_NE(applet, nullptr) << c.caption;
       EXPECT_FALSE(IsWindowVisible(applet));
       EXPECT_EQ(GetAncestor(applet, GA_PARENT), GetDesktopWindow());
-      EXPECT_EQ(FindWindowA(nullptr, c.otherCaption), nullptr);
+      EXPECT_EQ(findOwnWindow(c.otherCaption), nullptr);
       DestroyWindow(topLevel);
     }
-    EXPECT_EQ(FindWindowA(nullptr, c.caption), nullptr) << "unloading leaves no window behind";
+    EXPECT_EQ(findOwnWindow(c.caption), nullptr) << "unloading leaves no window behind";
     EXPECT_EQ(findForm(), nullptr);
   }
 }
@@ -144,7 +145,7 @@ TEST_F(FormTest, LaterSetParentWindowBuildsNoSecondFormAndDoesNotMoveIt) {
   other.pumpFor(100);
   EXPECT_EQ(findFormIn(host->handle()), form);
   EXPECT_EQ(findFormIn(other.handle()), nullptr);
-  EXPECT_EQ(FindWindowExA(nullptr, FindWindowA(nullptr, "pluginedit"), nullptr, "pluginedit"), nullptr)
+  EXPECT_EQ(findOwnWindowAfter(findOwnWindow("pluginedit"), "pluginedit"), nullptr)
       << "one application window";
 }
 
@@ -197,7 +198,7 @@ TEST_F(FormTest, CloseHidesItAndTheHostWindowTakesItAlong) {
 
   host.reset();
   EXPECT_FALSE(IsWindow(form));
-  EXPECT_EQ(FindWindowA(nullptr, "pluginedit"), nullptr);
+  EXPECT_EQ(findOwnWindow("pluginedit"), nullptr);
 
   // The library goes on, and a new host window gets a new form.
   plugin->draw(1, 2, 30, 40);
@@ -211,7 +212,7 @@ TEST_F(FormTest, CloseHidesItAndTheHostWindowTakesItAlong) {
 TEST_F(FormTest, UnloadingRightAfterSetParentWindowLeavesNoWindowOrTimerBehind) {
   plugin.reset();
   EXPECT_FALSE(IsWindow(form));
-  EXPECT_EQ(FindWindowA(nullptr, "pluginedit"), nullptr);
+  EXPECT_EQ(findOwnWindow("pluginedit"), nullptr);
   // A timer left running would now tick into unloaded code.
   host->pumpFor(200);
   EXPECT_TRUE(IsWindow(host->handle()));

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "own_windows.h"
 #include "plugin_library.h"
 #include "release_version.h"
 
@@ -109,18 +110,18 @@ TEST(PluginShell, DescribesItselfWithFixedTexts) {
 }
 
 TEST(PluginShell, LoadingCreatesOnlyTheHiddenApplicationWindow) {
-  ASSERT_EQ(FindWindowA(nullptr, "tcpplug"), nullptr);
+  ASSERT_EQ(findOwnWindow("tcpplug"), nullptr);
   {
     PluginLibrary plugin("tcp.dll");
     ASSERT_TRUE(plugin.loaded());
-    HWND application = FindWindowA(nullptr, "tcpplug");
+    HWND application = findOwnWindow("tcpplug");
     ASSERT_NE(application, nullptr);
     EXPECT_FALSE(IsWindowVisible(application));
     EXPECT_EQ(GetParent(application), nullptr);
-    EXPECT_EQ(FindWindowA(nullptr, "pluginreal"), nullptr);
-    EXPECT_EQ(FindWindowA(nullptr, "pluginedit"), nullptr);
+    EXPECT_EQ(findOwnWindow("pluginreal"), nullptr);
+    EXPECT_EQ(findOwnWindow("pluginedit"), nullptr);
   }
-  EXPECT_EQ(FindWindowA(nullptr, "tcpplug"), nullptr) << "unloading leaves no window behind";
+  EXPECT_EQ(findOwnWindow("tcpplug"), nullptr) << "unloading leaves no window behind";
 }
 
 TEST(PluginShell, ReloadingStartsFromInitialState) {
@@ -133,7 +134,7 @@ TEST(PluginShell, ReloadingStartsFromInitialState) {
   ASSERT_TRUE(plugin.loaded());
   EXPECT_EQ(plugin.getFile(), "");
   EXPECT_EQ(plugin.getData(), 0);
-  EXPECT_NE(FindWindowA(nullptr, "tcpplug"), nullptr);
+  EXPECT_NE(findOwnWindow("tcpplug"), nullptr);
 }
 
 TEST(PluginShell, VersionResourceIsRussianWithFixedVersionsAndTheRelease) {
