@@ -26,7 +26,8 @@ trap 'rm -rf "$share"' EXIT
 qemu32_new_share "$share"
 cp "$dist/tcpbench.exe" "$share/"
 cp "$dll" "$share/tcp.dll"
-printf '%q ' "$@" >"$share/args"
+: >"$share/args"
+[ $# -eq 0 ] || printf '%q ' "$@" >"$share/args"
 cat >"$share/job.sh" <<'JOB'
 . /mnt/share/guest-wine.sh
 # The programs run from the machine's own disk: Wine cannot run them from the share.
