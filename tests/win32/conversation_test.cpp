@@ -94,7 +94,9 @@ TEST_F(QueuedExchange, HundredResponsesOnOneKeptConnectionEachEndWithOneCode7) {
     // The server closes right after the last response: its code 2 may be in already.
     EXPECT_EQ(std::vector<std::int32_t>(codes.begin(), codes.begin() + std::min<std::size_t>(2, codes.size())),
               (std::vector<std::int32_t>{4, 7}));
-    if (i + 1 < kResponses) EXPECT_EQ(codes.size(), 2u);
+    if (i + 1 < kResponses) {
+      EXPECT_EQ(codes.size(), 2u);
+    }
     const auto complete = std::find_if(host.notifications().begin() + static_cast<std::ptrdiff_t>(before),
                                        host.notifications().end(), [](const auto& n) { return n.code == 7; });
     EXPECT_EQ(complete->text, "200");
