@@ -3,8 +3,8 @@
 # Runs the Windows test programs named in PROGRAM_LIST (one name a line; built
 # for i686 into TEST_DIR, with tcp.dll and the support/ folder beside them)
 # under 32-bit Wine in the emulated machine, all in one boot and two at a time,
-# with the TLS test server running there, and leaves NAME.out (what the program printed) and
-# NAME.status (its exit status) in RESULTS_DIR for each.
+# with the TLS test server running there, and leaves NAME.out (what the
+# program printed) and NAME.status (its exit status) in RESULTS_DIR for each.
 # Fails only when the machine could not be built or booted or ran nothing;
 # report.sh then tells each program's own verdict.
 set -uo pipefail

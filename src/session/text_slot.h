@@ -25,9 +25,8 @@ class TextSlot {
     ReplaceText(text_, std::move(text));
     hostText_ = true;
   }
-  // A command's result, with its own storage. Always inline: an exported
-  // command stays one function that the caller's stack convention checks see.
-  [[gnu::always_inline]] TextSlot& operator=(std::string&& text) noexcept {
+  // A command's result, with its own storage.
+  TextSlot& operator=(std::string&& text) noexcept {
     ReplaceText(text_, std::move(text));
     hostText_ = false;
     return *this;
